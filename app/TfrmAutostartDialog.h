@@ -1,0 +1,10 @@
+#pragma once
+#include <QWidget>
+
+class TfrmAutostartDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmAutostartDialog(QWidget* parent = nullptr);
+};
+
+extern TfrmAutostartDialog* frmAutostartDialog;

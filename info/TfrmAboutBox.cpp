@@ -1,0 +1,5 @@
+#include "info/TfrmAboutBox.h"
+
+TfrmAboutBox* frmAboutBox = nullptr;
+
+TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QWidget(parent) { frmAboutBox = this; }

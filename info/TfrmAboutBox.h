@@ -1,0 +1,10 @@
+#pragma once
+#include <QWidget>
+
+class TfrmAboutBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmAboutBox(QWidget* parent = nullptr);
+};
+
+extern TfrmAboutBox* frmAboutBox;

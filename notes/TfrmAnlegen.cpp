@@ -1,0 +1,5 @@
+#include "notes/TfrmAnlegen.h"
+
+TfrmAnlegen* frmAnlegen = nullptr;
+
+TfrmAnlegen::TfrmAnlegen(QWidget* parent) : QWidget(parent) { frmAnlegen = this; }

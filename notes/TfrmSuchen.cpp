@@ -1,0 +1,5 @@
+#include "notes/TfrmSuchen.h"
+
+TfrmSuchen* frmSuchen = nullptr;
+
+TfrmSuchen::TfrmSuchen(QWidget* parent) : QWidget(parent) { frmSuchen = this; }

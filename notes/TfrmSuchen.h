@@ -1,0 +1,10 @@
+#pragma once
+#include <QWidget>
+
+class TfrmSuchen : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmSuchen(QWidget* parent = nullptr);
+};
+
+extern TfrmSuchen* frmSuchen;

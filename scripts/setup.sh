@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package Zettelwerk needs and builds it into build/.
+# Safe to run again: installed packages are skipped, the build is incremental.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  build-essential cmake pkg-config git
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
+  libmspack-dev libcurl4-openssl-dev curl fp-utils
+  googletest libgtest-dev libbenchmark-dev
+  xvfb xdotool gcab trayer imagemagick x11-utils python3
+  clang libclang-rt-14-dev valgrind
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD_DIR" -j"$(nproc)"
+echo "Built: $BUILD_DIR/bin/zettelwerk"

@@ -1,0 +1,227 @@
+#pragma once
+// The data module: the one connection, the one shared transaction, the statement objects
+// and the list result set. Knows nothing of windows; it tells them through signals.
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+class TDatabase;
+class TSharedTransaction;
+class TQuery;
+class TNotizListe;
+
+// Database information items of the connected database.
+struct TDatabaseInfo {
+    QString serverVersion; // item 12 (isc_info_version), the server's version text
+    int odsVersion = 0;    // item 32
+    int odsMinorVersion = 0;
+    int pageSize = 0;   // item 14
+    qint64 allocation = 0; // item 21, allocated pages
+    int sqlDialect = 0;
+};
+
+// --- the connection ---------------------------------------------------------------------
+class TDatabase : public QObject {
+    Q_OBJECT
+public:
+    explicit TDatabase(QObject* parent = nullptr);
+    ~TDatabase() override;
+
+    void SetDatabaseName(const QString& fileName);
+    QString DatabaseName() const;
+    QString UserName() const { return "sysdba"; }
+    int SqlDialect() const; // 3, lowered to the database's own dialect after connecting
+
+    // Attaches with a DPB of exactly user name and password. Emits AfterConnect on success.
+    void Open();
+    // Closes every result set (unsaved edits dropped), commits an active transaction,
+    // then detaches. A closed connection stays closed.
+    void Close();
+    bool Connected() const;
+
+    TDatabaseInfo Info() const; // throws when not connected
+
+signals:
+    void AfterConnect(); // the connection broadcast hangs on this
+
+public: // for the store's own classes
+    struct Impl;
+    Impl* impl() const { return d_.get(); }
+
+private:
+    std::unique_ptr<Impl> d_;
+};
+
+// --- the shared transaction (TPB 3, 15, 17, 7; default end: commit) ---------------------
+class TSharedTransaction : public QObject {
+    Q_OBJECT
+public:
+    explicit TSharedTransaction(TDatabase& db, QObject* parent = nullptr);
+    ~TSharedTransaction() override;
+
+    bool InTransaction() const;
+    void StartTransaction(); // "Cannot perform operation -- DB is not open" while closed
+    void Commit();           // closes every result set opened in it
+    void CommitRetaining();  // keeps everything open
+
+signals:
+    void Committed(); // after a commit (not a commit-retaining)
+
+public:
+    struct Impl;
+    Impl* impl() const { return d_.get(); }
+
+private:
+    std::unique_ptr<Impl> d_;
+};
+
+// --- a general statement object ---------------------------------------------------------
+class TQuery : public QObject {
+    Q_OBJECT
+public:
+    TQuery(TDatabase& db, TSharedTransaction& tr, const QString& name, QObject* parent = nullptr);
+    ~TQuery() override;
+
+    // Replacing the text closes the open result and releases the prepared statement.
+    void SetSQL(const QStringList& lines);
+    void ClearSQL() { SetSQL({}); }
+    QStringList SQL() const;
+
+    // Named parameter ":Name" bound as a text blob (UTF-8).
+    void SetBlobParam(const QString& name, const QString& text);
+
+    void ExecSQL(); // no rows; "Empty SQL Statement" when the text has no lines
+    void Open();    // a select; first row current
+    void Close();
+    bool Active() const;
+    bool Eof() const;
+    void Next();
+
+    bool FieldIsNull(const QString& name) const;
+    QString FieldAsString(const QString& name) const; // null -> empty
+    qint64 FieldAsInteger(const QString& name) const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d_;
+};
+
+// --- the editable list result set -------------------------------------------------------
+enum class TDataSetState { Inactive, Browse, Edit, Insert };
+
+class TNotizListe : public QObject {
+    Q_OBJECT
+public:
+    TNotizListe(TDatabase& db, TSharedTransaction& tr, QObject* parent = nullptr);
+    ~TNotizListe() override;
+
+    void SetSelectSQL(const QString& sql); // closes first
+    QString SelectSQL() const;
+
+    void Open(); // connects and starts the transaction when needed; first row current
+    void Close(); // drops an unsaved edit
+    bool Active() const;
+    TDataSetState State() const;
+
+    // Forward-fetching buffer: rows are fetched as they are needed.
+    int RowCount() const; // rows held so far (an inserted row included)
+    bool CanFetchMore() const;
+    int FetchMore(int count); // returns the number of rows added
+    bool IsEmpty() const;
+
+    int RecNo() const; // current row, -1 when none
+    // Moving finishes an edit first: saved when changed, abandoned otherwise.
+    void MoveTo(int row);
+    void First();
+    void Prior();
+    void Next();
+    void Last(); // fetches to the end
+    bool Bof() const; // begin mark (after open, First, or Prior that found nothing)
+    bool Eof() const; // end mark (after Last, or Next that found nothing)
+
+    // Values of any held row, for the grid; the text blob is not read here.
+    qint64 Id(int row) const;
+    QString Title(int row) const;
+
+    // Fields of the current row: "ID", "TITEL", "BEMERKUNG", "BILD", "ZEITSTEMPEL".
+    // Closed or no row: throws "DataSetNotizliste: Field 'TITEL' not found".
+    QVariant FieldValue(const QString& name) const;
+    QString FieldAsString(const QString& name) const;
+    void SetFieldValue(const QString& name, const QVariant& value); // Edit/Insert only
+    bool Modified() const;
+    int TitleLength() const; // the declared length of TITEL
+
+    void Edit();   // Browse: rows -> Edit, no rows -> Insert
+    void Insert();
+    void Post();   // the modify (or insert) statement; nothing is committed
+    void Cancel();
+
+signals:
+    void StateChange(TDataSetState state);
+    void DataChange();            // the current row or its values changed
+    void RowsReset();             // opened or closed: everything is new
+    void RowsAppended(int first, int last);
+    void RowChanged(int row);
+    void RowRemoved(int row);
+
+public:
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d_;
+};
+
+// --- the data module --------------------------------------------------------------------
+class TDataModuleNotizen : public QObject {
+    Q_OBJECT
+    // Declared before the public references below, which are bound to them.
+    QString programDirectory_;
+    QString lastConnectError_;
+    std::unique_ptr<TDatabase> database_;
+    std::unique_ptr<TSharedTransaction> transaction_;
+    std::unique_ptr<TQuery> queryNotizen_;
+    std::unique_ptr<TQuery> queryInternes_;
+    std::unique_ptr<TNotizListe> notizliste_;
+
+public:
+    // programDirectory empty: the running executable's directory. Nothing is connected yet.
+    explicit TDataModuleNotizen(const QString& programDirectory = {}, QObject* parent = nullptr);
+    // Closes the result sets, commits an active transaction, disconnects.
+    ~TDataModuleNotizen() override;
+
+    // Sets the database name and connects; false when connecting failed (the caller shows
+    // the critical-error message and ends the program).
+    bool DataModuleCreate();
+    QString LastConnectError() const;
+
+    QString ProgramDirectory() const; // with its trailing separator
+    QString DatabaseFileName() const; // ProgramDirectory() + "notizen.gdb"
+
+    TDatabase& Database;
+    TSharedTransaction& SharedTransaction;
+    TQuery& QueryNotizen;
+    TQuery& QueryInternes;
+    TNotizListe& DataSetNotizliste;
+
+    // Start the transaction if none is active, set the text, execute, commit if active.
+    void RunInSharedTransaction(TQuery& query, const QStringList& sql);
+
+    TDatabaseInfo DatabaseInfo() const { return Database.Info(); }
+    static QString ClientLibraryVersion(); // e.g. "3.0.11"; empty when unknown
+
+signals:
+    // The connection broadcast, emitted after every successful connect.
+    void Connected(const QString& databaseFileName);
+
+};
+
+// The process-wide instance (set by the program at start, by tests as they need).
+extern TDataModuleNotizen* DataModuleNotizen;
+
+// Apostrophes written twice, for a text placed between apostrophes in a statement.
+QString QuoteSqlText(const QString& text);

@@ -1,0 +1,30 @@
+#pragma once
+// The shared 16 x 16 image list of the tray menu, tool buttons and status bars.
+#include <QIcon>
+#include <QPixmap>
+
+enum TImageIndex : int {
+    imgSave = 0,
+    imgAbout = 1,
+    imgNewNote = 2,
+    imgSearchMenu = 3,
+    imgQuit = 4,
+    imgRunSearch = 5,
+    imgConnected = 6,
+    imgListAll = 7,
+    imgDelete = 8,
+    imgCancel = 9,
+    imgEdit = 10,
+    imgAdmin = 11,
+    imgRestore = 12,
+    imgBackup = 13,
+    imgUpdate = 14,
+    imgHelp = 15,
+};
+
+namespace ImageListMain {
+constexpr int Count = 16;
+QPixmap Pixmap(int index); // 16 x 16
+QIcon Icon(int index);
+QIcon TrayIcon(); // yellow note sheet with a teal push-pin
+} // namespace ImageListMain

@@ -1,0 +1,46 @@
+#pragma once
+// The program's message dialogs: five kinds with fixed captions, icons and button rules.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };
+
+// Buttons as a set of flags.
+enum TMsgDlgBtn : int { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbHelp = 16 };
+
+enum class TModalResult { None, Yes, No, OK, Cancel };
+
+// What a dialog asks: used by the test answerer and by the real dialog.
+struct TDialogRequest {
+    QString caption;
+    QString text;
+    TMsgDlgType type = TMsgDlgType::Custom;
+    int buttons = mbOK;
+    int helpContext = 0;
+};
+
+// Rules that do not need a window.
+QString DialogCaption(TMsgDlgType type);      // "Confirm", "Information", ..., application title for Custom
+TModalResult DefaultResult(int buttons);      // "OK" when present, else "&Yes"
+TModalResult EscapeResult(int buttons);       // "Cancel", else "&No", else "OK"
+TModalResult CloseBoxResult(int buttons);     // the result of "Cancel"
+
+// Modal, centred on the screen. "&Help" opens helpContext and leaves the dialog open.
+TModalResult MessageDlg(const QString& msg, TMsgDlgType type, int buttons, int helpContext = 0);
+
+// Plain notice: application title as caption, no icon, one OK button.
+void ShowMessage(const QString& msg);
+
+// A system message box with its own caption, one OK button and no icon.
+void SystemMessageBox(const QString& text, const QString& caption);
+
+// Tests install an answerer that replies to every dialog instead of showing it.
+// It also receives help requests as (request, help button pressed) when relevant.
+using TDialogAnswerer = std::function<TModalResult(const TDialogRequest&)>;
+void SetDialogAnswerer(TDialogAnswerer answerer); // empty function: show real dialogs
+
+// Where "&Help" buttons send their context number; installed by the help system.
+using THelpRequest = std::function<void(int helpContext)>;
+void SetHelpRequestHandler(THelpRequest handler);
+void RequestHelp(int helpContext);
