@@ -3,3 +3,5 @@
 TfrmAutostartDialog* frmAutostartDialog = nullptr;
 
 TfrmAutostartDialog::TfrmAutostartDialog(QWidget* parent) : QWidget(parent) { frmAutostartDialog = this; }
+
+void CheckFirstStart() {}

@@ -8,3 +8,6 @@ public:
 };
 
 extern TfrmAutostartDialog* frmAutostartDialog;
+
+// Counts the settings rows; with none, shows the question modally.
+void CheckFirstStart();

@@ -1,0 +1,5 @@
+#include "app/THelpHook.h"
+
+void HelpStartupChecks(QWidget*) {}
+void ShowHelpContext(int) {}
+void HelpCloseAll() {}
