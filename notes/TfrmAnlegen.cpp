@@ -1,5 +1,127 @@
 #include "notes/TfrmAnlegen.h"
 
+#include "notes/NoteStatements.h"
+#include "platform/DbWaitCursor.h"
+#include "store/TDataModuleNotizen.h"
+#include "ui/ConnectionStatusBar.h"
+#include "ui/ImageListMain.h"
+#include "ui/MessageDialogs.h"
+#include "ui/WindowLook.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+#include <QToolBar>
+
 TfrmAnlegen* frmAnlegen = nullptr;
 
-TfrmAnlegen::TfrmAnlegen(QWidget* parent) : QWidget(parent) { frmAnlegen = this; }
+namespace {
+// Client positions below the 43-pixel toolbar strip.
+constexpr int kStrip = 43;
+} // namespace
+
+TfrmAnlegen::TfrmAnlegen(QWidget* parent) : QMainWindow(parent) {
+    frmAnlegen = this;
+    setObjectName("frmAnlegen");
+    setWindowTitle(QStringLiteral("Notiz erfassen"));
+    setProperty("helpContext", kHelpContext);
+    ApplyWindowLook(this);
+    resize(636, 295);
+    move(261, 215);
+
+    ToolBarSave = MakeToolBar(this, QStringLiteral("Save"));
+    ToolBarSave->setObjectName("ToolBarSave");
+    addToolBar(Qt::TopToolBarArea, ToolBarSave);
+    BtnSave = ToolBarSave->addAction(ImageListMain::Icon(imgSave), QString());
+    BtnSave->setObjectName("BtnSave");
+    BtnSave->setToolTip(QStringLiteral("Notiz sichern"));
+    connect(BtnSave, &QAction::triggered, this, [this] { BtnSaveClick(); });
+
+    auto* client = new QWidget(this);
+    client->setObjectName("ClientArea");
+    setCentralWidget(client);
+
+    LabelTitel = new QLabel(QStringLiteral("Titel"), client);
+    LabelTitel->setObjectName("LabelTitel");
+    LabelTitel->move(8, 48 - kStrip);
+    LabelTitel->adjustSize();
+
+    EditTitel = new QLineEdit(client);
+    EditTitel->setObjectName("EditTitel");
+    EditTitel->setGeometry(6, 64 - kStrip, 617, 21);
+    EditTitel->setMaxLength(kTitleMaxLength); // also cuts pasted text
+    EditTitel->setToolTip(QStringLiteral("Titel eingeben (max. 50 Zeichen)"));
+
+    LabelNotiz = new QLabel(QStringLiteral("Notiz"), client);
+    LabelNotiz->setObjectName("LabelNotiz");
+    LabelNotiz->move(8, 96 - kStrip);
+    LabelNotiz->adjustSize();
+
+    Memo = new QPlainTextEdit(client);
+    Memo->setObjectName("Memo");
+    Memo->setGeometry(6, 112 - kStrip, 617, 153);
+    Memo->setTabChangesFocus(false); // Tab inserts a tab, Enter a line break
+    Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo->setToolTip(QStringLiteral("Bemerkungstext eingeben (unbegrenzte Länge)"));
+    setTabOrder(EditTitel, Memo);
+
+    StatusBarMain = new TConnectionStatusBar(this, true);
+    StatusBarMain->setObjectName("StatusBarMain");
+    setStatusBar(StatusBarMain);
+}
+
+QString TfrmAnlegen::MemoText() const {
+    return MemoTextToStored(Memo->document()->toRawText());
+}
+
+void TfrmAnlegen::FormShow() {
+    EditTitel->clear();
+    Memo->clear();
+    EditTitel->setFocus();
+}
+
+void TfrmAnlegen::BtnSaveClick() {
+    {
+        TDbWaitCursor wait;
+        auto& dm = *DataModuleNotizen;
+        if (!dm.SharedTransaction.InTransaction())
+            dm.SharedTransaction.StartTransaction();
+        const QString title = EditTitel->text();
+        dm.QueryNotizen.ClearSQL();
+        dm.QueryNotizen.SetSQL({BuildInsertStatement(title)});
+        dm.QueryNotizen.SetBlobParam(QStringLiteral("TextParam"), MemoText());
+        dm.QueryNotizen.ExecSQL();
+        if (dm.SharedTransaction.InTransaction())
+            dm.SharedTransaction.Commit();
+    }
+    EditTitel->clear();
+    Memo->clear();
+    close();
+}
+
+bool TfrmAnlegen::FormCloseQuery() {
+    if (EditTitel->text().isEmpty() && Memo->document()->isEmpty())
+        return true;
+    const TModalResult answer = MessageDlg(QStringLiteral("Die Notizdaten wurden noch nicht gespeichert.\n"
+                                                          "Fenster ohne zu speichern schließen?"),
+                                           TMsgDlgType::Confirmation, mbYes | mbNo);
+    return answer != TModalResult::No;
+}
+
+void TfrmAnlegen::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmAnlegen::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}

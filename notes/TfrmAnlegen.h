@@ -1,10 +1,43 @@
 #pragma once
-#include <QWidget>
+// The new-note window: a title of at most 50 characters and a text of any length.
+#include <QMainWindow>
 
-class TfrmAnlegen : public QWidget {
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QToolBar;
+class TConnectionStatusBar;
+
+class TfrmAnlegen : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int kTitleMaxLength = 50;
+    static constexpr int kHelpContext = 1002;
+
     explicit TfrmAnlegen(QWidget* parent = nullptr);
+
+    TConnectionStatusBar* StatusBar() const { return StatusBarMain; }
+
+    // Handlers, public for the program and the tests.
+    void FormShow();
+    void BtnSaveClick();
+    bool FormCloseQuery();
+
+    // The memo's whole text with CR LF line breaks, as it is stored.
+    QString MemoText() const;
+
+    QToolBar* ToolBarSave = nullptr;
+    QAction* BtnSave = nullptr;
+    QLabel* LabelTitel = nullptr;
+    QLineEdit* EditTitel = nullptr;
+    QLabel* LabelNotiz = nullptr;
+    QPlainTextEdit* Memo = nullptr;
+    TConnectionStatusBar* StatusBarMain = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 };
 
 extern TfrmAnlegen* frmAnlegen;

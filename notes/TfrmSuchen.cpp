@@ -1,5 +1,621 @@
 #include "notes/TfrmSuchen.h"
 
+#include "notes/NoteStatements.h"
+#include "notes/TDBNavigator.h"
+#include "notes/TNotizListeModel.h"
+#include "platform/DbWaitCursor.h"
+#include "ui/ConnectionStatusBar.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ImageListMain.h"
+#include "ui/MessageDialogs.h"
+#include "ui/WindowLook.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <stdexcept>
+
 TfrmSuchen* frmSuchen = nullptr;
 
-TfrmSuchen::TfrmSuchen(QWidget* parent) : QWidget(parent) { frmSuchen = this; }
+namespace {
+// Design sizes of the note panel, from which the fields keep their right and bottom distances.
+constexpr int kNotePanelWidth = 526;
+constexpr int kNotePanelHeight = 329;
+constexpr int kRowHeight = 22;
+
+// Column 0: a small black mark in the current row.
+class TMarkerDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        p->fillRect(option.rect, option.palette.button());
+        const auto marker = static_cast<TNotizListeModel::TMarker>(index.data(Qt::UserRole).toInt());
+        if (marker == TNotizListeModel::TMarker::None)
+            return;
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        const QPointF c = QRectF(option.rect).center();
+        p->setPen(QPen(Qt::black, 1.2));
+        p->setBrush(Qt::black);
+        switch (marker) {
+        case TNotizListeModel::TMarker::Browse: {
+            QPainterPath triangle;
+            triangle.moveTo(c.x() - 2.5, c.y() - 4.5);
+            triangle.lineTo(c.x() + 2.5, c.y());
+            triangle.lineTo(c.x() - 2.5, c.y() + 4.5);
+            triangle.closeSubpath();
+            p->drawPath(triangle);
+            break;
+        }
+        case TNotizListeModel::TMarker::Edit: // I-beam
+            p->drawLine(QPointF(c.x(), c.y() - 5), QPointF(c.x(), c.y() + 5));
+            p->drawLine(QPointF(c.x() - 2.5, c.y() - 5), QPointF(c.x() + 2.5, c.y() - 5));
+            p->drawLine(QPointF(c.x() - 2.5, c.y() + 5), QPointF(c.x() + 2.5, c.y() + 5));
+            break;
+        case TNotizListeModel::TMarker::Insert: // three-stroke star
+            p->drawLine(QPointF(c.x(), c.y() - 4.5), QPointF(c.x(), c.y() + 4.5));
+            p->drawLine(QPointF(c.x() - 4, c.y() - 2.3), QPointF(c.x() + 4, c.y() + 2.3));
+            p->drawLine(QPointF(c.x() - 4, c.y() + 2.3), QPointF(c.x() + 4, c.y() - 2.3));
+            break;
+        case TNotizListeModel::TMarker::None:
+            break;
+        }
+        p->restore();
+    }
+};
+
+// Splitter handle with a white-to-silver gradient and a column of grip dots.
+class TGripHandle : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QLinearGradient gradient(0, 0, width(), 0);
+        gradient.setColorAt(0, Qt::white);
+        gradient.setColorAt(1, QColor(192, 192, 192));
+        p.fillRect(rect(), gradient);
+        p.setPen(Qt::NoPen);
+        const int x = width() / 2 - 1;
+        for (int y = height() / 2 - 20; y <= height() / 2 + 20; y += 4) {
+            p.setBrush(QColor(128, 128, 128));
+            p.drawRect(x, y, 2, 2);
+        }
+    }
+};
+
+class TGripSplitter : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle* createHandle() override { return new TGripHandle(orientation(), this); }
+};
+
+void SetBaseColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, colour);
+    widget->setPalette(palette);
+}
+
+void FillBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QAction* AddButton(QToolBar* bar, int image, const char* name, const QString& hint) {
+    QAction* action = bar->addAction(ImageListMain::Icon(image), QString());
+    action->setObjectName(name);
+    action->setToolTip(hint);
+    return action;
+}
+} // namespace
+
+QColor TfrmSuchen::WindowColour() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Base);
+}
+
+QColor TfrmSuchen::Light3DColour() {
+    const QColor light = QApplication::palette().color(QPalette::Active, QPalette::Midlight);
+    return light == WindowColour() ? QColor(227, 227, 227) : light;
+}
+
+TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
+    frmSuchen = this;
+    setObjectName("frmSuchen");
+    setWindowTitle(QStringLiteral("Notizenliste"));
+    setProperty("helpContext", kHelpContext);
+    ApplyWindowLook(this);
+    resize(716, 391);
+    move(232, 171);
+
+    ToolBarSuchen = MakeToolBar(this, QString());
+    ToolBarSuchen->setObjectName("ToolBarSuchen");
+    BtnSuchen = AddButton(ToolBarSuchen, imgRunSearch, "BtnSuchen", QStringLiteral("Suche ausführen"));
+    BtnAlleNotizen =
+        AddButton(ToolBarSuchen, imgListAll, "BtnAlleNotizen", QStringLiteral("Alle Notizen auflisten"));
+    addToolBar(Qt::TopToolBarArea, ToolBarSuchen);
+
+    ToolBarDatensatz = MakeToolBar(this, QStringLiteral("Untitled"));
+    ToolBarDatensatz->setObjectName("ToolBarDatensatz");
+    BtnSave = AddButton(ToolBarDatensatz, imgSave, "BtnSave", QStringLiteral("Notizänderung sichern"));
+    BtnEdit = AddButton(ToolBarDatensatz, imgEdit, "BtnEdit", QStringLiteral("Notiz bearbeiten"));
+    ToolBarDatensatz->addSeparator();
+    BtnCancel =
+        AddButton(ToolBarDatensatz, imgCancel, "BtnCancel", QStringLiteral("Notizbearbeitung abbrechen"));
+    ToolBarDatensatz->addSeparator();
+    BtnDelete = AddButton(ToolBarDatensatz, imgDelete, "BtnDelete", QStringLiteral("Notiz löschen"));
+    addToolBar(Qt::TopToolBarArea, ToolBarDatensatz);
+
+    connect(BtnSuchen, &QAction::triggered, this, [this] { EditSuchenClickBtn(); });
+    connect(BtnAlleNotizen, &QAction::triggered, this, [this] { BtnAlleNotizenClick(); });
+    connect(BtnSave, &QAction::triggered, this, [this] { BtnSaveClick(); });
+    connect(BtnEdit, &QAction::triggered, this, [this] { BtnEditClick(); });
+    connect(BtnCancel, &QAction::triggered, this, [this] { BtnCancelClick(); });
+    connect(BtnDelete, &QAction::triggered, this, [this] { BtnDeleteClick(); });
+    for (QToolBar* bar : {ToolBarSuchen, ToolBarDatensatz})
+        for (QWidget* w : bar->findChildren<QWidget*>())
+            w->setFocusPolicy(Qt::NoFocus);
+
+    Splitter1 = new TGripSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(5);
+    Splitter1->setChildrenCollapsible(false);
+    setCentralWidget(Splitter1);
+
+    // Left side: grid and navigator above the search panel.
+    PanelLinks = new QWidget(Splitter1);
+    PanelLinks->setObjectName("PanelLinks");
+    PanelLinks->setMinimumWidth(1);
+    auto* left = new QVBoxLayout(PanelLinks);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+
+    PanelListe = new QWidget(PanelLinks);
+    PanelListe->setObjectName("PanelListe");
+    auto* list = new QVBoxLayout(PanelListe);
+    list->setContentsMargins(0, 0, 0, 0);
+    list->setSpacing(0);
+
+    DBGridNotizen = new QTableView(PanelListe);
+    DBGridNotizen->setObjectName("DBGridNotizen");
+    DBGridNotizen->setMinimumWidth(1);
+    QFont gridFont(QStringLiteral("Tahoma"));
+    gridFont.setPointSize(8);
+    DBGridNotizen->setFont(gridFont);
+    DBGridNotizen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGridNotizen->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGridNotizen->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGridNotizen->setTabKeyNavigation(false);
+    DBGridNotizen->setWordWrap(false);
+    DBGridNotizen->verticalHeader()->hide();
+    DBGridNotizen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGridNotizen->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    DBGridNotizen->horizontalHeader()->setFixedHeight(kRowHeight);
+    DBGridNotizen->horizontalHeader()->setStretchLastSection(false);
+    DBGridNotizen->horizontalHeader()->setSectionsClickable(false);
+    DBGridNotizen->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    DBGridNotizen->horizontalHeader()->setMinimumSectionSize(0);
+    DBGridNotizen->setItemDelegateForColumn(TNotizListeModel::kMarkerColumn,
+                                            new TMarkerDelegate(DBGridNotizen));
+    {
+        QPalette palette = DBGridNotizen->palette();
+        palette.setColor(QPalette::Mid, Light3DColour()); // grid lines
+        DBGridNotizen->setPalette(palette);
+    }
+    DBGridNotizen->installEventFilter(this);
+    list->addWidget(DBGridNotizen, 1);
+
+    DBNavigator = new TDBNavigator(PanelListe);
+    list->addWidget(DBNavigator);
+    connect(DBNavigator, &TDBNavigator::FirstClicked, this, [this] { Navigate(&TNotizListe::First); });
+    connect(DBNavigator, &TDBNavigator::PriorClicked, this, [this] { Navigate(&TNotizListe::Prior); });
+    connect(DBNavigator, &TDBNavigator::NextClicked, this, [this] { Navigate(&TNotizListe::Next); });
+    connect(DBNavigator, &TDBNavigator::LastClicked, this, [this] { Navigate(&TNotizListe::Last); });
+    left->addWidget(PanelListe, 1);
+
+    PanelSuchen = new QWidget(PanelLinks);
+    PanelSuchen->setObjectName("PanelSuchen");
+    PanelSuchen->setFixedHeight(61);
+    FillBackground(PanelSuchen, kSkyBlue);
+    LabelSuchbegriff = new QLabel(QStringLiteral("Suchbegriff:"), PanelSuchen);
+    LabelSuchbegriff->setObjectName("LabelSuchbegriff");
+    LabelSuchbegriff->move(8, 8);
+    LabelSuchbegriff->adjustSize();
+    EditSuchen = new QLineEdit(PanelSuchen);
+    EditSuchen->setObjectName("EditSuchen");
+    EditSuchen->setGeometry(8, 24, 165, 21);
+    EditSuchen->setToolTip(QStringLiteral("Suchbegriff eingeben"));
+    SetBaseColour(EditSuchen, WindowColour());
+    EditSuchenButton = EditSuchen->addAction(ImageListMain::Icon(imgRunSearch), QLineEdit::TrailingPosition);
+    EditSuchenButton->setObjectName("EditSuchenButton");
+    EditSuchenButton->setToolTip(QStringLiteral("Suche starten"));
+    connect(EditSuchenButton, &QAction::triggered, this, [this] { EditSuchenClickBtn(); });
+    EditSuchen->installEventFilter(this);
+    PanelSuchen->installEventFilter(this);
+    left->addWidget(PanelSuchen);
+
+    // Right side: the current note.
+    PanelNotiz = new QWidget(Splitter1);
+    PanelNotiz->setObjectName("PanelNotiz");
+    FillBackground(PanelNotiz, kSkyBlue);
+    PanelNotiz->setMinimumWidth(1);
+    DBEditTitel = new QLineEdit(PanelNotiz);
+    DBEditTitel->setObjectName("DBEditTitel");
+    DBEditTitel->setGeometry(8, 16, 505, 21);
+    DBEditTitel->setMaxLength(50);
+    DBEditTitel->setToolTip(QStringLiteral("Titel der Notiz"));
+    DBMemo = new QPlainTextEdit(PanelNotiz);
+    DBMemo->setObjectName("DBMemo");
+    DBMemo->setGeometry(8, 48, 505, 249);
+    DBMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    DBMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DBMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DBMemo->setTabChangesFocus(true);
+    DBMemo->setToolTip(QStringLiteral("Notiz"));
+    DBTextZeitstempel = new QLabel(PanelNotiz);
+    DBTextZeitstempel->setObjectName("DBTextZeitstempel");
+    DBTextZeitstempel->setGeometry(8, 304, 209, 17);
+    DBTextZeitstempel->setToolTip(QStringLiteral("Datum, an dem die Notiz erstellt wurde"));
+    PanelNotiz->installEventFilter(this);
+
+    Splitter1->addWidget(PanelLinks);
+    Splitter1->addWidget(PanelNotiz);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({185, kNotePanelWidth});
+
+    setTabOrder(DBEditTitel, DBMemo);
+    setTabOrder(DBMemo, EditSuchen);
+    setTabOrder(EditSuchen, DBGridNotizen);
+
+    StatusBarListe = new TConnectionStatusBar(this);
+    StatusBarListe->setObjectName("StatusBarListe");
+    setStatusBar(StatusBarListe);
+
+    // Look of the browsing state until the first listing.
+    DBEditTitel->setReadOnly(true);
+    DBMemo->setReadOnly(true);
+    BtnSave->setEnabled(false);
+    BtnCancel->setEnabled(false);
+}
+
+// --- binding to the list result set ------------------------------------------------------
+
+void TfrmSuchen::BindDataModule(TDataModuleNotizen& dataModule) {
+    TNotizListe* liste = &dataModule.DataSetNotizliste;
+    if (liste_ == liste)
+        return;
+    if (liste_)
+        disconnect(liste_, nullptr, this, nullptr);
+    delete model_;
+    model_ = nullptr;
+    liste_ = liste;
+    model_ = new TNotizListeModel(*liste, this);
+    DBGridNotizen->setModel(model_);
+    DBGridNotizen->horizontalHeader()->setSectionResizeMode(TNotizListeModel::kMarkerColumn,
+                                                            QHeaderView::Fixed);
+    DBGridNotizen->setColumnWidth(TNotizListeModel::kMarkerColumn, kMarkerWidth);
+    connect(DBGridNotizen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) {
+                if (!syncing_ && current.isValid())
+                    GridRowChosen(current.row());
+            });
+    connect(liste, &TNotizListe::StateChange, this, &TfrmSuchen::DataSourceNotizListeStateChange);
+    connect(liste, &TNotizListe::StateChange, this, [this](TDataSetState) {
+        UpdateNavigator();
+        SyncGridToRecord();
+    });
+    connect(liste, &TNotizListe::DataChange, this, [this] {
+        if (writing_)
+            return;
+        LoadFields();
+        SyncGridToRecord();
+        UpdateNavigator();
+    });
+    connect(liste, &TNotizListe::RowsReset, this, [this] {
+        LoadFields();
+        SyncGridToRecord();
+        UpdateNavigator();
+    });
+    connect(liste, &QObject::destroyed, this, [this] {
+        DBGridNotizen->setModel(nullptr);
+        delete model_;
+        model_ = nullptr;
+    });
+    ResizeTitleColumn();
+}
+
+TNotizListe& TfrmSuchen::DataSetNotizliste() {
+    if (!DataModuleNotizen)
+        throw std::runtime_error("DataSetNotizliste: no data module");
+    BindDataModule(*DataModuleNotizen);
+    return *liste_;
+}
+
+QString TfrmSuchen::StatusText() const {
+    return StatusBarListe->Text();
+}
+
+// --- listing -----------------------------------------------------------------------------
+
+void TfrmSuchen::OpenList(const QString& selectSql) {
+    TNotizListe& liste = DataSetNotizliste();
+    liste.Close();
+    liste.SetSelectSQL(selectSql);
+    liste.Open();
+    const int length = liste.TitleLength();
+    DBEditTitel->setMaxLength(length > 0 ? length : 50);
+}
+
+void TfrmSuchen::FormShow() {
+    EditSuchen->clear();
+    StatusBarListe->SetText(QString());
+    BtnAlleNotizen->setEnabled(false);
+    TDbWaitCursor wait;
+    OpenList(kSelectAllNotes);
+    ResizeTitleColumn();
+}
+
+void TfrmSuchen::EditSuchenClickBtn() {
+    TDbWaitCursor wait;
+    const QString term = EditSuchen->text();
+    OpenList(BuildSearchStatement(term));
+    BtnAlleNotizen->setEnabled(true);
+    ResizeTitleColumn();
+}
+
+void TfrmSuchen::BtnAlleNotizenClick() {
+    BtnAlleNotizen->setEnabled(false);
+    EditSuchen->clear();
+    ListAllNotes();
+}
+
+void TfrmSuchen::ListAllNotes() {
+    TDbWaitCursor wait;
+    OpenList(kSelectAllNotesByTitle);
+    ResizeTitleColumn();
+}
+
+void TfrmSuchen::ResizeTitleColumn() {
+    const int title = TitleColumnWidth(DBGridNotizen->width(), DBGridNotizen->columnWidth(0));
+    if (model_)
+        DBGridNotizen->setColumnWidth(TNotizListeModel::kTitleColumn, qMax(0, title));
+    const int search = SearchFieldWidth(PanelSuchen->width());
+    EditSuchen->resize(qMax(0, search), EditSuchen->height());
+}
+
+// --- editing -----------------------------------------------------------------------------
+
+void TfrmSuchen::BtnEditClick() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (liste.Active() && liste.State() == TDataSetState::Browse)
+        liste.Edit(); // no rows: a new row, inserting
+}
+
+void TfrmSuchen::BtnSaveClick() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active() || liste.State() != TDataSetState::Edit)
+        return;
+    UpdateRecord();
+    liste.Post();
+}
+
+void TfrmSuchen::BtnCancelClick() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active())
+        return;
+    if (liste.State() == TDataSetState::Edit || liste.State() == TDataSetState::Insert)
+        liste.Cancel();
+}
+
+void TfrmSuchen::UpdateRecord() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active() || (liste.State() != TDataSetState::Edit && liste.State() != TDataSetState::Insert))
+        return;
+    const QString title = DBEditTitel->text();
+    const QString memo = DBMemo->document()->toRawText();
+    writing_ = true;
+    try {
+        if (title != loadedTitle_)
+            liste.SetFieldValue(QStringLiteral("TITEL"), title);
+        if (memo != loadedMemo_) // an unchanged text goes back as stored
+            liste.SetFieldValue(QStringLiteral("BEMERKUNG"), MemoTextToStored(memo));
+    } catch (...) {
+        writing_ = false;
+        throw;
+    }
+    writing_ = false;
+}
+
+void TfrmSuchen::GridRowChosen(int row) {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active() || row == liste.RecNo())
+        return;
+    try {
+        UpdateRecord();
+        liste.MoveTo(row);
+    } catch (const std::exception& e) {
+        SyncGridToRecord(); // the grid goes back to the row that could not be left
+        ShowException(e);
+    }
+}
+
+void TfrmSuchen::Navigate(void (TNotizListe::*move)()) {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active())
+        return;
+    UpdateRecord();
+    (liste.*move)();
+    UpdateNavigator(); // a move that finds nothing changes only the marks
+}
+
+// --- deleting ----------------------------------------------------------------------------
+
+void TfrmSuchen::BtnDeleteClick() {
+    TNotizListe& liste = DataSetNotizliste();
+    QString shown;
+    if (!liste.Active() || (liste.RecNo() >= 0 && !liste.IsEmpty()))
+        shown = UpperAtoZ(liste.FieldAsString(QStringLiteral("TITEL"))); // closed: field not found
+    if (shown.isEmpty()) {
+        StatusBarListe->SetText(QStringLiteral("Keine Notiz zum Löschen vorhanden"));
+        return;
+    }
+    const TModalResult answer = MessageDlg(QStringLiteral("Soll die Notiz mit dem Titel ") + shown +
+                                               QStringLiteral(" gelöscht werden?"),
+                                           TMsgDlgType::Confirmation, mbYes | mbNo);
+    if (answer != TModalResult::Yes) {
+        StatusBarListe->SetText(QStringLiteral("Löschaktion wurde abgebrochen"));
+        return;
+    }
+    auto& dm = *DataModuleNotizen;
+    if (!dm.SharedTransaction.InTransaction())
+        dm.SharedTransaction.StartTransaction();
+    const QString idText = liste.FieldAsString(QStringLiteral("ID"));
+    dm.QueryNotizen.ClearSQL();
+    dm.QueryNotizen.SetSQL({BuildDeleteStatement(idText)});
+    dm.QueryNotizen.ExecSQL();
+    dm.SharedTransaction.Commit();
+    StatusBarListe->SetText(QStringLiteral("Notiz ") + shown + QStringLiteral(" wurde gelöscht"));
+    ListAllNotes();
+}
+
+// --- state display and fields ------------------------------------------------------------
+
+void TfrmSuchen::DataSourceNotizListeStateChange(TDataSetState state) {
+    if (state == TDataSetState::Inactive)
+        return; // the controls keep the look of the last state
+    const bool editing = state == TDataSetState::Edit || state == TDataSetState::Insert;
+    const QColor colour = editing ? WindowColour() : Light3DColour();
+    SetBaseColour(DBEditTitel, colour);
+    SetBaseColour(DBMemo, colour);
+    SetBaseColour(DBGridNotizen, colour);
+    if (model_)
+        model_->SetTitleBackground(Silver());
+    DBEditTitel->setReadOnly(!editing);
+    DBMemo->setReadOnly(!editing);
+    BtnSave->setEnabled(editing);
+    BtnEdit->setEnabled(!editing);
+    BtnCancel->setEnabled(editing);
+}
+
+void TfrmSuchen::LoadFields() {
+    if (!liste_)
+        return;
+    TNotizListe& liste = *liste_;
+    QString title, memo, stamp;
+    if (liste.Active() && liste.RecNo() >= 0 && !liste.IsEmpty()) {
+        title = liste.FieldAsString(QStringLiteral("TITEL"));
+        memo = StoredTextToMemo(liste.FieldAsString(QStringLiteral("BEMERKUNG")));
+        const QVariant value = liste.FieldValue(QStringLiteral("ZEITSTEMPEL"));
+        stamp = value.typeId() == QMetaType::QDateTime ? FormatNoteTimestamp(value.toDateTime())
+                                                       : value.toString();
+    }
+    DBEditTitel->setText(title);
+    DBEditTitel->setModified(false);
+    DBEditTitel->setCursorPosition(0);
+    if (DBMemo->toPlainText() != memo)
+        DBMemo->setPlainText(memo);
+    DBMemo->document()->setModified(false);
+    DBTextZeitstempel->setText(stamp);
+    loadedTitle_ = title;
+    loadedMemo_ = DBMemo->document()->toRawText();
+}
+
+void TfrmSuchen::SyncGridToRecord() {
+    if (!model_ || !liste_)
+        return;
+    const int row = liste_->Active() ? liste_->RecNo() : -1;
+    syncing_ = true;
+    if (row >= 0 && row < model_->rowCount()) {
+        const QModelIndex index = model_->index(row, TNotizListeModel::kTitleColumn);
+        DBGridNotizen->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                    QItemSelectionModel::Rows);
+        DBGridNotizen->scrollTo(index);
+    } else {
+        DBGridNotizen->selectionModel()->clear();
+    }
+    syncing_ = false;
+}
+
+void TfrmSuchen::UpdateNavigator() {
+    if (!liste_ || !liste_->Active()) {
+        DBNavigator->UpdateButtons(false, true, true);
+        return;
+    }
+    DBNavigator->UpdateButtons(!liste_->IsEmpty(), liste_->Bof(), liste_->Eof());
+}
+
+void TfrmSuchen::LayoutNoteFields() {
+    const int w = PanelNotiz->width();
+    const int h = PanelNotiz->height();
+    const int rightGap = kNotePanelWidth - (8 + 505);
+    DBEditTitel->setGeometry(8, 16, qMax(0, w - 8 - rightGap), 21);
+    DBMemo->setGeometry(8, 48, qMax(0, w - 8 - rightGap), qMax(0, h - 48 - (kNotePanelHeight - 297)));
+    DBTextZeitstempel->move(8, h - (kNotePanelHeight - 304));
+}
+
+// --- window events -----------------------------------------------------------------------
+
+bool TfrmSuchen::FormCloseQuery() {
+    if (!liste_ || !liste_->Active() || liste_->State() != TDataSetState::Edit)
+        return true;
+    const TModalResult answer = MessageDlg(QStringLiteral("Die Änderung wurde noch nicht gespeichert.\n"
+                                                          "Fenster ohne zu speichern schließen?"),
+                                           TMsgDlgType::Custom, mbYes | mbNo);
+    return answer != TModalResult::No;
+}
+
+void TfrmSuchen::FormClose() {
+    if (liste_)
+        liste_->Close();
+}
+
+void TfrmSuchen::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmSuchen::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+bool TfrmSuchen::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == DBGridNotizen || watched == PanelSuchen)
+            ResizeTitleColumn();
+        else if (watched == PanelNotiz)
+            LayoutNoteFields();
+    } else if (watched == EditSuchen && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            EditSuchenClickBtn(); // the key then goes on to the field
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

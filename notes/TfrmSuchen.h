@@ -1,10 +1,106 @@
 #pragma once
-#include <QWidget>
+// The notes list: grid of titles, navigator and search on the left, the current note on the right.
+#include "store/TDataModuleNotizen.h"
 
-class TfrmSuchen : public QWidget {
+#include <QColor>
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class TConnectionStatusBar;
+class TDBNavigator;
+class TNotizListeModel;
+
+class TfrmSuchen : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int kHelpContext = 1003;
+    static constexpr int kMarkerWidth = 20;
+
     explicit TfrmSuchen(QWidget* parent = nullptr);
+
+    TConnectionStatusBar* StatusBar() const { return StatusBarListe; }
+    // The list result set of the data module; bound on first use, since the data module
+    // is created after the windows.
+    TNotizListe& DataSetNotizliste();
+    void BindDataModule(TDataModuleNotizen& dataModule);
+    TNotizListeModel* Model() const { return model_; }
+    QString StatusText() const;
+
+    // Handlers, public for the program and the tests.
+    void FormShow();
+    void EditSuchenClickBtn();
+    void BtnAlleNotizenClick();
+    void ListAllNotes();
+    void ResizeTitleColumn();
+    void BtnEditClick();
+    void BtnSaveClick();
+    void BtnCancelClick();
+    void BtnDeleteClick();
+    bool FormCloseQuery();
+    void FormClose();
+
+    // Moves to a row of the grid, finishing a change first.
+    void GridRowChosen(int row);
+
+    // Colours of the state display.
+    static QColor WindowColour();
+    static QColor Light3DColour();
+    static QColor Silver() { return QColor(192, 192, 192); }
+
+    QToolBar* ToolBarSuchen = nullptr;
+    QToolBar* ToolBarDatensatz = nullptr;
+    QAction* BtnSuchen = nullptr;
+    QAction* BtnAlleNotizen = nullptr;
+    QAction* BtnSave = nullptr;
+    QAction* BtnEdit = nullptr;
+    QAction* BtnCancel = nullptr;
+    QAction* BtnDelete = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QWidget* PanelLinks = nullptr;
+    QWidget* PanelListe = nullptr;
+    QWidget* PanelSuchen = nullptr;
+    QTableView* DBGridNotizen = nullptr;
+    TDBNavigator* DBNavigator = nullptr;
+    QLabel* LabelSuchbegriff = nullptr;
+    QLineEdit* EditSuchen = nullptr;
+    QAction* EditSuchenButton = nullptr;
+    QWidget* PanelNotiz = nullptr;
+    QLineEdit* DBEditTitel = nullptr;
+    QPlainTextEdit* DBMemo = nullptr;
+    QLabel* DBTextZeitstempel = nullptr;
+    TConnectionStatusBar* StatusBarListe = nullptr;
+
+public slots:
+    // State display, run on every change of the list's state.
+    void DataSourceNotizListeStateChange(TDataSetState state);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OpenList(const QString& selectSql);
+    void UpdateRecord(); // writes changed field contents into the row being edited
+    void LoadFields();
+    void SyncGridToRecord();
+    void UpdateNavigator();
+    void LayoutNoteFields();
+    void Navigate(void (TNotizListe::*move)());
+
+    QPointer<TNotizListe> liste_;
+    TNotizListeModel* model_ = nullptr;
+    QString loadedTitle_;
+    QString loadedMemo_;
+    bool syncing_ = false;
+    bool writing_ = false;
 };
 
 extern TfrmSuchen* frmSuchen;
