@@ -19,7 +19,7 @@ struct TDatabaseInfo {
     QString serverVersion; // item 12 (isc_info_version), the server's version text
     int odsVersion = 0;    // item 32
     int odsMinorVersion = 0;
-    int pageSize = 0;   // item 14
+    int pageSize = 0;      // item 14
     qint64 allocation = 0; // item 21, allocated pages
     int sqlDialect = 0;
 };
@@ -123,7 +123,7 @@ public:
     void SetSelectSQL(const QString& sql); // closes first
     QString SelectSQL() const;
 
-    void Open(); // connects and starts the transaction when needed; first row current
+    void Open();  // connects and starts the transaction when needed; first row current
     void Close(); // drops an unsaved edit
     bool Active() const;
     TDataSetState State() const;
@@ -140,7 +140,7 @@ public:
     void First();
     void Prior();
     void Next();
-    void Last(); // fetches to the end
+    void Last();      // fetches to the end
     bool Bof() const; // begin mark (after open, First, or Prior that found nothing)
     bool Eof() const; // end mark (after Last, or Next that found nothing)
 
@@ -149,24 +149,26 @@ public:
     QString Title(int row) const;
 
     // Fields of the current row: "ID", "TITEL", "BEMERKUNG", "BILD", "ZEITSTEMPEL".
-    // Closed or no row: throws "DataSetNotizliste: Field 'TITEL' not found".
+    // Closed (or an unknown name): throws "DataSetNotizliste: Field 'TITEL' not found".
+    // Open without a row: null (empty text). ZEITSTEMPEL as text: see DateTimeToText.
     QVariant FieldValue(const QString& name) const;
     QString FieldAsString(const QString& name) const;
     void SetFieldValue(const QString& name, const QVariant& value); // Edit/Insert only
     bool Modified() const;
-    int TitleLength() const; // the declared length of TITEL
+    int TitleLength() const; // the declared length of TITEL (known after the first Open; 0 before)
 
-    void Edit();   // Browse: rows -> Edit, no rows -> Insert
+    void Edit(); // Browse: rows -> Edit, no rows -> Insert
     void Insert();
-    void Post();   // the modify (or insert) statement; nothing is committed
+    void Post(); // the modify (or insert) statement; nothing is committed
     void Cancel();
 
 signals:
     void StateChange(TDataSetState state);
-    void DataChange();            // the current row or its values changed
-    void RowsReset();             // opened or closed: everything is new
+    void DataChange(); // the current row or its values changed
+    void RowsReset();  // opened or closed: everything is new
     void RowsAppended(int first, int last);
     void RowChanged(int row);
+    void RowInserted(int row); // Insert() before the current row (RowsAppended when at the end)
     void RowRemoved(int row);
 
 public:
@@ -212,12 +214,11 @@ public:
     void RunInSharedTransaction(TQuery& query, const QStringList& sql);
 
     TDatabaseInfo DatabaseInfo() const { return Database.Info(); }
-    static QString ClientLibraryVersion(); // e.g. "3.0.11"; empty when unknown
+    static QString ClientLibraryVersion(); // e.g. "3.0.11.33703"; empty when unknown
 
 signals:
     // The connection broadcast, emitted after every successful connect.
     void Connected(const QString& databaseFileName);
-
 };
 
 // The process-wide instance (set by the program at start, by tests as they need).

@@ -1,0 +1,39 @@
+#pragma once
+// Internals shared by the store's own classes: the handles behind TDatabase and
+// TSharedTransaction and the list of result sets a transaction closes when it ends.
+#include "store/TDataModuleNotizen.h"
+#include "store/fb/FbHandles.h"
+
+#include <vector>
+
+// A result set or statement object that lives in the shared transaction.
+class TTransactionClient {
+public:
+    virtual ~TTransactionClient() = default;
+    // The transaction ended (commit, or the connection is closing): close the result,
+    // drop an unsaved edit, release prepared statements. Must not throw.
+    virtual void TransactionEnded() = 0;
+};
+
+struct TDatabase::Impl {
+    QString name;
+    int dialect = 3;
+    fb::Attachment att;
+    std::vector<TSharedTransaction*> transactions;
+};
+
+struct TSharedTransaction::Impl {
+    explicit Impl(TDatabase& d) : db(d) {}
+    TDatabase& db;
+    fb::Transaction tr;
+    std::vector<TTransactionClient*> clients;
+
+    void EndClients();
+    // Connects when closed, starts the transaction when inactive.
+    void EnsureActive();
+    void Add(TTransactionClient* c) { clients.push_back(c); }
+    void Remove(TTransactionClient* c) { std::erase(clients, c); }
+};
+
+// The error of a field that the result set does not have (or not while closed).
+[[noreturn]] void ThrowFieldNotFound(const QString& dataSet, const QString& field);

@@ -1,0 +1,383 @@
+#include "store/TDataModuleNotizen.h"
+
+#include "store/SqlParams.h"
+#include "store/StoreInternals.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QtDebug>
+
+TDataModuleNotizen* DataModuleNotizen = nullptr;
+
+namespace {
+const char* const kNotOpen = "Cannot perform operation -- DB is not open";
+} // namespace
+
+void ThrowFieldNotFound(const QString& dataSet, const QString& field) {
+    throw fb::Error((dataSet + ": Field '" + field + "' not found").toStdString());
+}
+
+QString QuoteSqlText(const QString& text) {
+    QString out = text;
+    out.replace("'", "''");
+    return out;
+}
+
+// --- TDatabase -------------------------------------------------------------------------
+
+TDatabase::TDatabase(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>()) {}
+
+TDatabase::~TDatabase() {
+    try {
+        Close();
+    } catch (const std::exception& e) {
+        qWarning("Closing the database: %s", e.what());
+    }
+}
+
+void TDatabase::SetDatabaseName(const QString& fileName) {
+    d_->name = fileName;
+}
+QString TDatabase::DatabaseName() const {
+    return d_->name;
+}
+int TDatabase::SqlDialect() const {
+    return d_->dialect;
+}
+bool TDatabase::Connected() const {
+    return d_->att.Attached();
+}
+
+void TDatabase::Open() {
+    if (Connected())
+        return;
+    d_->att.Attach(QFile::encodeName(d_->name).toStdString(), UserName().toStdString(), "lanternix");
+    d_->dialect = 3;
+    try {
+        const int own = d_->att.Info().sqlDialect;
+        if (own > 0 && own < d_->dialect)
+            d_->dialect = own;
+    } catch (const fb::Error&) {
+        // the dialect stays 3
+    }
+    emit AfterConnect();
+}
+
+void TDatabase::Close() {
+    if (!Connected())
+        return;
+    for (TSharedTransaction* t : d_->transactions) {
+        t->impl()->EndClients();
+        t->impl()->tr.Commit();
+    }
+    d_->att.Detach();
+}
+
+TDatabaseInfo TDatabase::Info() const {
+    if (!Connected())
+        throw fb::Error(kNotOpen);
+    const fb::DbInfo i = d_->att.Info();
+    TDatabaseInfo info;
+    info.serverVersion = QString::fromUtf8(i.version);
+    info.odsVersion = i.odsVersion;
+    info.odsMinorVersion = i.odsMinorVersion;
+    info.pageSize = i.pageSize;
+    info.allocation = i.allocation;
+    info.sqlDialect = i.sqlDialect;
+    return info;
+}
+
+// --- TSharedTransaction ----------------------------------------------------------------
+
+void TSharedTransaction::Impl::EndClients() {
+    const auto copy = clients; // a client may unregister others while closing
+    for (TTransactionClient* c : copy)
+        c->TransactionEnded();
+}
+
+void TSharedTransaction::Impl::EnsureActive() {
+    if (!db.Connected())
+        db.Open();
+    if (!tr.Active())
+        tr.Start(db.impl()->att, fb::Transaction::SharedTpb());
+}
+
+TSharedTransaction::TSharedTransaction(TDatabase& db, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>(db)) {
+    db.impl()->transactions.push_back(this);
+}
+
+TSharedTransaction::~TSharedTransaction() {
+    std::erase(d_->db.impl()->transactions, this);
+    if (d_->tr.Active()) {
+        try {
+            d_->EndClients();
+            d_->tr.Commit();
+        } catch (const std::exception& e) {
+            qWarning("Committing the transaction: %s", e.what());
+        }
+    }
+}
+
+bool TSharedTransaction::InTransaction() const {
+    return d_->tr.Active();
+}
+
+void TSharedTransaction::StartTransaction() {
+    if (!d_->db.Connected())
+        throw fb::Error(kNotOpen);
+    if (d_->tr.Active())
+        return;
+    d_->tr.Start(d_->db.impl()->att, fb::Transaction::SharedTpb());
+}
+
+void TSharedTransaction::Commit() {
+    if (!d_->tr.Active())
+        return;
+    d_->tr.Commit(); // a failed commit leaves everything as it was
+    d_->EndClients();
+    emit Committed();
+}
+
+void TSharedTransaction::CommitRetaining() {
+    d_->tr.CommitRetaining();
+}
+
+// --- TQuery ----------------------------------------------------------------------------
+
+struct TQuery::Impl : TTransactionClient {
+    Impl(TDatabase& d, TSharedTransaction& t, const QString& n) : db(d), tr(t), name(n) {}
+    TDatabase& db;
+    TSharedTransaction& tr;
+    QString name;
+    QStringList sql;
+    QList<QPair<QString, QString>> blobParams;
+    std::unique_ptr<fb::Statement> stmt;
+    QStringList paramNames;
+    bool active = false;
+    bool hasRow = false;
+    bool eof = true;
+
+    void TransactionEnded() override {
+        active = false;
+        hasRow = false;
+        eof = true;
+        stmt.reset();
+    }
+    void CloseResult() {
+        active = false;
+        hasRow = false;
+        eof = true;
+        if (stmt)
+            stmt->CloseCursor();
+    }
+    void Run() {
+        QString text = sql.join('\n');
+        if (sql.isEmpty() || text.trimmed().isEmpty())
+            throw fb::Error("Empty SQL Statement");
+        CloseResult();
+        tr.impl()->EnsureActive();
+        if (!stmt || !stmt->Prepared()) {
+            const TTranslatedSql translated = TranslateNamedParams(text);
+            auto s = std::make_unique<fb::Statement>(db.impl()->att);
+            s->Prepare(tr.impl()->tr, translated.sql, db.SqlDialect());
+            paramNames = translated.names;
+            stmt = std::move(s);
+        }
+        for (int i = 0; i < stmt->ParamCount(); ++i) {
+            const QString name = i < paramNames.size() ? paramNames[i] : QString();
+            stmt->SetNull(i);
+            for (const auto& p : blobParams)
+                if (!name.isEmpty() && p.first.compare(name, Qt::CaseInsensitive) == 0)
+                    stmt->SetBlobData(i, p.second.toUtf8());
+        }
+        stmt->Execute(tr.impl()->tr);
+    }
+    int Column(const QString& field) const {
+        if (!active || !stmt)
+            ThrowFieldNotFound(name, field);
+        const int c = stmt->FindColumn(field);
+        if (c < 0)
+            ThrowFieldNotFound(name, field);
+        return c;
+    }
+};
+
+TQuery::TQuery(TDatabase& db, TSharedTransaction& tr, const QString& name, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>(db, tr, name)) {
+    setObjectName(name);
+    tr.impl()->Add(d_.get());
+}
+
+TQuery::~TQuery() {
+    d_->tr.impl()->Remove(d_.get());
+    d_->stmt.reset();
+}
+
+void TQuery::SetSQL(const QStringList& lines) {
+    d_->CloseResult();
+    d_->stmt.reset();
+    d_->blobParams.clear();
+    d_->sql = lines;
+}
+
+QStringList TQuery::SQL() const {
+    return d_->sql;
+}
+
+void TQuery::SetBlobParam(const QString& name, const QString& text) {
+    for (auto& p : d_->blobParams)
+        if (p.first.compare(name, Qt::CaseInsensitive) == 0) {
+            p.second = text;
+            return;
+        }
+    d_->blobParams.append({name, text});
+}
+
+void TQuery::ExecSQL() {
+    d_->Run();
+    d_->stmt->CloseCursor();
+}
+
+void TQuery::Open() {
+    if (d_->active)
+        return;
+    d_->Run();
+    if (!d_->stmt->IsSelect())
+        return;
+    d_->active = true;
+    d_->hasRow = d_->stmt->Fetch();
+    d_->eof = !d_->hasRow;
+}
+
+void TQuery::Close() {
+    d_->CloseResult();
+}
+bool TQuery::Active() const {
+    return d_->active;
+}
+bool TQuery::Eof() const {
+    return !d_->active || d_->eof;
+}
+
+void TQuery::Next() {
+    if (!d_->active || d_->eof)
+        return;
+    if (!d_->stmt->Fetch())
+        d_->eof = true; // the last row's values stay current
+}
+
+bool TQuery::FieldIsNull(const QString& name) const {
+    const int c = d_->Column(name);
+    return !d_->hasRow || d_->stmt->IsNull(c);
+}
+
+QString TQuery::FieldAsString(const QString& name) const {
+    const int c = d_->Column(name);
+    if (!d_->hasRow || d_->stmt->IsNull(c))
+        return {};
+    if (d_->stmt->ColumnType(c) == SQL_BLOB) {
+        const QByteArray data = fb::ReadBlob(d_->db.impl()->att, d_->tr.impl()->tr, d_->stmt->AsBlobId(c));
+        return d_->stmt->ColumnSubType(c) == 1 ? QString::fromUtf8(data) : QString::fromLatin1(data);
+    }
+    return d_->stmt->AsString(c);
+}
+
+qint64 TQuery::FieldAsInteger(const QString& name) const {
+    const int c = d_->Column(name);
+    if (!d_->hasRow || d_->stmt->IsNull(c))
+        return 0;
+    return d_->stmt->AsInt64(c);
+}
+
+// --- TDataModuleNotizen ----------------------------------------------------------------
+
+namespace {
+QString WithTrailingSeparator(QString dir) {
+    if (dir.isEmpty())
+        dir = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
+    if (!dir.endsWith('/'))
+        dir += '/';
+    return dir;
+}
+} // namespace
+
+TDataModuleNotizen::TDataModuleNotizen(const QString& programDirectory, QObject* parent)
+    : QObject(parent), programDirectory_(WithTrailingSeparator(programDirectory)),
+      database_(std::make_unique<TDatabase>()),
+      transaction_(std::make_unique<TSharedTransaction>(*database_)),
+      queryNotizen_(std::make_unique<TQuery>(*database_, *transaction_, "QueryNotizen")),
+      queryInternes_(std::make_unique<TQuery>(*database_, *transaction_, "QueryInternes")),
+      notizliste_(std::make_unique<TNotizListe>(*database_, *transaction_)), Database(*database_),
+      SharedTransaction(*transaction_), QueryNotizen(*queryNotizen_), QueryInternes(*queryInternes_),
+      DataSetNotizliste(*notizliste_) {
+    setObjectName("DataModuleNotizen");
+    database_->setObjectName("Database");
+    transaction_->setObjectName("SharedTransaction");
+    notizliste_->setObjectName("DataSetNotizliste");
+    queryInternes_->SetSQL({"select * from TBLINTERNA"});
+    database_->SetDatabaseName(DatabaseFileName());
+    connect(database_.get(), &TDatabase::AfterConnect, this,
+            [this] { emit Connected(database_->DatabaseName()); });
+    DataModuleNotizen = this;
+}
+
+TDataModuleNotizen::~TDataModuleNotizen() {
+    try {
+        notizliste_->Close();
+        queryNotizen_->Close();
+        queryInternes_->Close();
+        if (transaction_->InTransaction())
+            transaction_->Commit();
+        database_->Close();
+    } catch (const std::exception& e) {
+        qWarning("Closing the notes database: %s", e.what());
+    }
+    if (DataModuleNotizen == this)
+        DataModuleNotizen = nullptr;
+}
+
+bool TDataModuleNotizen::DataModuleCreate() {
+    database_->SetDatabaseName(DatabaseFileName());
+    try {
+        database_->Open();
+        lastConnectError_.clear();
+        return true;
+    } catch (const std::exception& e) {
+        lastConnectError_ = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
+QString TDataModuleNotizen::LastConnectError() const {
+    return lastConnectError_;
+}
+QString TDataModuleNotizen::ProgramDirectory() const {
+    return programDirectory_;
+}
+QString TDataModuleNotizen::DatabaseFileName() const {
+    return programDirectory_ + "notizen.gdb";
+}
+
+void TDataModuleNotizen::RunInSharedTransaction(TQuery& query, const QStringList& sql) {
+    if (!SharedTransaction.InTransaction())
+        SharedTransaction.StartTransaction();
+    query.SetSQL(sql);
+    query.ExecSQL();
+    if (SharedTransaction.InTransaction())
+        SharedTransaction.Commit();
+}
+
+QString TDataModuleNotizen::ClientLibraryVersion() {
+    try {
+        char buf[256] = {0};
+        fb::Client().isc_get_client_version(buf);
+        const QString text = QString::fromLatin1(buf);
+        const QRegularExpressionMatch m = QRegularExpression(R"((\d+(?:\.\d+)+))").match(text);
+        return m.hasMatch() ? m.captured(1) : text;
+    } catch (const std::exception&) {
+        return {};
+    }
+}

@@ -1,0 +1,676 @@
+// The list result set: a forward-fetching buffered cursor over the notes with one edit
+// buffer. Per row only the id, the title, the blob ids and the time stamp are held; the text
+// blob is read for the current row only.
+#include "store/FieldText.h"
+#include "store/SqlParams.h"
+#include "store/StoreInternals.h"
+
+#include <QtDebug>
+
+namespace {
+
+constexpr int kFirstFetch = 100; // rows fetched when the list opens
+constexpr int kStepFetch = 100;  // rows fetched when moving past the rows held
+
+const char* const kDataSetName = "DataSetNotizliste";
+
+const QStringList kModifySql = {"update TBLNOTIZEN",
+                                "set",
+                                "  ID = :ID,",
+                                "  TITEL = :TITEL,",
+                                "  BEMERKUNG = :BEMERKUNG,",
+                                "  BILD = :BILD,",
+                                "  ZEITSTEMPEL = :ZEITSTEMPEL",
+                                "where",
+                                "  ID = :OLD_ID"};
+const QStringList kRefreshSql = {"Select ",          "  ID,",   "  TITEL,",
+                                 "  BEMERKUNG,",     "  BILD,", "  ZEITSTEMPEL",
+                                 "from TBLNOTIZEN ", "where",   "  ID = :ID"};
+const QStringList kInsertSql = {"insert into TBLNOTIZEN", "  (ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL)",
+                                "values", "  (:ID, :TITEL, :BEMERKUNG, :BILD, :ZEITSTEMPEL)"};
+
+// Whether the notes table has a column with a default or a computed column, and the
+// declared length of TITEL, from the database's own description of the table.
+const char* const kMetaSql =
+    "select"
+    " (select count(*) from rdb$relation_fields rf join rdb$fields f"
+    "   on f.rdb$field_name = rf.rdb$field_source"
+    "  where rf.rdb$relation_name = 'TBLNOTIZEN' and (rf.rdb$default_source is not null"
+    "   or f.rdb$default_source is not null or f.rdb$computed_blr is not null)),"
+    " (select coalesce(f.rdb$character_length, f.rdb$field_length) from rdb$relation_fields rf"
+    "   join rdb$fields f on f.rdb$field_name = rf.rdb$field_source"
+    "  where rf.rdb$relation_name = 'TBLNOTIZEN' and rf.rdb$field_name = 'TITEL')"
+    " from rdb$database";
+
+struct Row {
+    qint64 id = 0;
+    QString title;
+    fb::BlobId text;
+    fb::BlobId bild;
+    ISC_TIMESTAMP stamp{0, 0};
+    bool idNull = true, titleNull = true, textNull = true, bildNull = true, stampNull = true;
+    // the text itself when the stored blob id is not known (after a post without refresh)
+    std::shared_ptr<const QString> knownText;
+};
+
+enum Field { FId, FTitel, FBemerkung, FBild, FZeitstempel, FUnknown };
+
+Field FieldOf(const QString& name) {
+    static const char* const names[] = {"ID", "TITEL", "BEMERKUNG", "BILD", "ZEITSTEMPEL"};
+    for (int i = 0; i < 5; ++i)
+        if (name.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0)
+            return static_cast<Field>(i);
+    return FUnknown;
+}
+
+} // namespace
+
+struct TNotizListe::Impl : TTransactionClient {
+    Impl(TDatabase& d, TSharedTransaction& t, TNotizListe* self) : db(d), tr(t), q(self) {}
+
+    TDatabase& db;
+    TSharedTransaction& tr;
+    TNotizListe* q;
+
+    QString selectSql = "select * from tblnotizen order by tblnotizen.titel asc";
+    std::unique_ptr<fb::Statement> cursor;
+    int col[5] = {-1, -1, -1, -1, -1};
+    std::vector<Row> rows;
+    int cur = -1;
+    TDataSetState state = TDataSetState::Inactive;
+    bool bof = false, eof = false;
+
+    // edit buffer
+    Row edit;
+    QString editText;
+    bool textChanged = false;
+    bool modified = false;
+
+    // text of the current row, read once
+    mutable int cacheRow = -1;
+    mutable QString cacheText;
+
+    // the table's description, asked once
+    int titleLength = 0;
+    int needRefresh = -1; // -1 unknown
+
+    struct Prepared {
+        std::unique_ptr<fb::Statement> stmt;
+        QStringList names;
+    };
+    Prepared modify, insert, refresh;
+
+    // --- helpers
+    fb::Attachment& Att() { return db.impl()->att; }
+    fb::Transaction& Tr() { return tr.impl()->tr; }
+
+    void SetState(TDataSetState s) {
+        if (state == s)
+            return;
+        state = s;
+        emit q->StateChange(s);
+    }
+    void InvalidateCache() { cacheRow = -1, cacheText.clear(); }
+
+    void FreeStatements() {
+        cursor.reset();
+        modify.stmt.reset();
+        insert.stmt.reset();
+        refresh.stmt.reset();
+    }
+
+    void TransactionEnded() override {
+        DoClose();
+        FreeStatements();
+    }
+
+    void DoClose() {
+        if (state == TDataSetState::Inactive)
+            return;
+        if (cursor)
+            cursor->CloseCursor();
+        std::vector<Row>().swap(rows);
+        cur = -1;
+        bof = eof = false;
+        edit = Row{};
+        editText.clear();
+        textChanged = modified = false;
+        InvalidateCache();
+        SetState(TDataSetState::Inactive);
+        emit q->RowsReset();
+        emit q->DataChange();
+    }
+
+    Row ReadRow(const fb::Statement& s, const int* c) const {
+        Row r;
+        if (c[FId] >= 0 && !s.IsNull(c[FId])) {
+            r.id = s.AsInt64(c[FId]);
+            r.idNull = false;
+        }
+        if (c[FTitel] >= 0 && !s.IsNull(c[FTitel])) {
+            r.title = s.AsString(c[FTitel]);
+            r.titleNull = false;
+        }
+        if (c[FBemerkung] >= 0 && !s.IsNull(c[FBemerkung])) {
+            r.text = s.AsBlobId(c[FBemerkung]);
+            r.textNull = false;
+        }
+        if (c[FBild] >= 0 && !s.IsNull(c[FBild])) {
+            r.bild = s.AsBlobId(c[FBild]);
+            r.bildNull = false;
+        }
+        if (c[FZeitstempel] >= 0 && !s.IsNull(c[FZeitstempel])) {
+            r.stamp = s.AsTimestamp(c[FZeitstempel]);
+            r.stampNull = false;
+        }
+        return r;
+    }
+
+    // Fetches up to count rows without telling anyone; returns the number added.
+    int FetchQuietly(int count) {
+        int added = 0;
+        while (added < count && cursor && cursor->CursorOpen()) {
+            if (!cursor->Fetch())
+                break;
+            rows.push_back(ReadRow(*cursor, col));
+            ++added;
+        }
+        return added;
+    }
+
+    int Fetch(int count) {
+        const int first = static_cast<int>(rows.size());
+        const int added = FetchQuietly(count);
+        if (added > 0)
+            emit q->RowsAppended(first, first + added - 1);
+        return added;
+    }
+
+    void LoadMeta() {
+        if (needRefresh >= 0)
+            return;
+        fb::Statement s(Att());
+        s.Prepare(Tr(), kMetaSql, db.SqlDialect());
+        s.Execute(Tr());
+        if (s.Fetch()) {
+            needRefresh = s.AsInt64(0) > 0 ? 1 : 0;
+            titleLength = static_cast<int>(s.AsInt64(1));
+        }
+        s.CloseCursor();
+    }
+
+    QString TextOf(const Row& r, int rowIndex) const {
+        if (r.knownText)
+            return *r.knownText;
+        if (r.textNull)
+            return {};
+        if (cacheRow != rowIndex || rowIndex < 0) {
+            const QByteArray data =
+                fb::ReadBlob(const_cast<Impl*>(this)->Att(), const_cast<Impl*>(this)->Tr(), r.text);
+            cacheText = QString::fromUtf8(data);
+            cacheRow = rowIndex;
+        }
+        return cacheText;
+    }
+
+    bool Editing() const { return state == TDataSetState::Edit || state == TDataSetState::Insert; }
+
+    // The row whose values the fields show.
+    const Row* Current() const {
+        if (cur < 0 || cur >= static_cast<int>(rows.size()))
+            return nullptr;
+        return Editing() ? &edit : &rows[cur];
+    }
+
+    void Prepare(Prepared& p, const QStringList& sql) {
+        if (p.stmt && p.stmt->Prepared())
+            return;
+        const TTranslatedSql t = TranslateNamedParams(sql.join('\n'));
+        auto s = std::make_unique<fb::Statement>(Att());
+        s->Prepare(Tr(), t.sql, db.SqlDialect());
+        p.names = t.names;
+        p.stmt = std::move(s);
+    }
+
+    // Binds the row's values (and :OLD_ID) to the statement's named parameters.
+    void Bind(Prepared& p, const Row& r, const Row& old) {
+        for (int i = 0; i < p.stmt->ParamCount(); ++i) {
+            const QString name = p.names.value(i);
+            fb::Statement& s = *p.stmt;
+            if (name.compare("OLD_ID", Qt::CaseInsensitive) == 0) {
+                if (old.idNull)
+                    s.SetNull(i);
+                else
+                    s.SetInt64(i, old.id);
+                continue;
+            }
+            switch (FieldOf(name)) {
+            case FId:
+                r.idNull ? s.SetNull(i) : s.SetInt64(i, r.id);
+                break;
+            case FTitel:
+                r.titleNull ? s.SetNull(i) : s.SetText(i, r.title.toUtf8());
+                break;
+            case FBemerkung:
+                if (textChanged) {
+                    if (editText.isEmpty())
+                        s.SetNull(i);
+                    else
+                        s.SetBlobData(i, editText.toUtf8()); // a changed text is stored as new
+                } else if (r.knownText) {
+                    s.SetBlobData(i, r.knownText->toUtf8());
+                } else if (r.textNull) {
+                    s.SetNull(i);
+                } else {
+                    s.SetBlobId(i, r.text); // unchanged: the same stored text
+                }
+                break;
+            case FBild:
+                r.bildNull ? s.SetNull(i) : s.SetBlobId(i, r.bild);
+                break;
+            case FZeitstempel:
+                r.stampNull ? s.SetNull(i) : s.SetTimestamp(i, r.stamp);
+                break;
+            default:
+                s.SetNull(i);
+                break;
+            }
+        }
+    }
+
+    void Refresh(Row& r) {
+        Prepare(refresh, kRefreshSql);
+        Bind(refresh, r, r);
+        refresh.stmt->Execute(Tr());
+        int c[5];
+        for (int f = 0; f < 5; ++f)
+            c[f] = -1;
+        for (int k = 0; k < refresh.stmt->ColumnCount(); ++k) {
+            const Field f = FieldOf(refresh.stmt->ColumnName(k));
+            if (f != FUnknown)
+                c[f] = k;
+        }
+        if (refresh.stmt->Fetch())
+            r = ReadRow(*refresh.stmt, c);
+        refresh.stmt->CloseCursor();
+    }
+
+    void DoPost() {
+        if (!Editing())
+            return;
+        tr.impl()->EnsureActive();
+        LoadMeta();
+        const bool inserting = state == TDataSetState::Insert;
+        Prepared& p = inserting ? insert : modify;
+        Prepare(p, inserting ? kInsertSql : kModifySql);
+        Bind(p, edit, rows[cur]);
+        p.stmt->Execute(Tr());
+        Row stored = edit;
+        if (textChanged) {
+            stored.knownText = editText.isEmpty() ? nullptr : std::make_shared<const QString>(editText);
+            stored.textNull = editText.isEmpty();
+        }
+        if (needRefresh == 1)
+            Refresh(stored);
+        rows[cur] = stored;
+        InvalidateCache();
+        textChanged = modified = false;
+        SetState(TDataSetState::Browse);
+        emit q->RowChanged(cur);
+        emit q->DataChange();
+    }
+
+    void DoCancel() {
+        if (state == TDataSetState::Edit) {
+            textChanged = modified = false;
+            SetState(TDataSetState::Browse);
+            emit q->RowChanged(cur);
+            emit q->DataChange();
+        } else if (state == TDataSetState::Insert) {
+            const int removed = cur;
+            rows.erase(rows.begin() + removed);
+            if (cur >= static_cast<int>(rows.size()))
+                cur = static_cast<int>(rows.size()) - 1;
+            textChanged = modified = false;
+            InvalidateCache();
+            emit q->RowRemoved(removed);
+            SetState(TDataSetState::Browse);
+            emit q->DataChange();
+        }
+    }
+
+    // Before moving: save a change, abandon an untouched edit. Returns the removed row
+    // index when an untouched inserted row went away, else -1.
+    int FinishEdit() {
+        if (!Editing())
+            return -1;
+        if (modified) {
+            DoPost();
+            return -1;
+        }
+        const int removed = state == TDataSetState::Insert ? cur : -1;
+        DoCancel();
+        return removed;
+    }
+
+    void RequireOpen() const {
+        if (state == TDataSetState::Inactive)
+            throw fb::Error(std::string(kDataSetName) +
+                            ": Cannot perform this operation on a closed dataset");
+    }
+};
+
+TNotizListe::TNotizListe(TDatabase& db, TSharedTransaction& tr, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>(db, tr, this)) {
+    setObjectName(kDataSetName);
+    tr.impl()->Add(d_.get());
+}
+
+TNotizListe::~TNotizListe() {
+    d_->tr.impl()->Remove(d_.get());
+    d_->FreeStatements();
+}
+
+void TNotizListe::SetSelectSQL(const QString& sql) {
+    Close();
+    d_->cursor.reset();
+    d_->selectSql = sql;
+}
+
+QString TNotizListe::SelectSQL() const {
+    return d_->selectSql;
+}
+
+void TNotizListe::Open() {
+    if (Active())
+        return;
+    if (d_->selectSql.trimmed().isEmpty())
+        throw fb::Error("Empty SQL Statement");
+    d_->tr.impl()->EnsureActive();
+    if (!d_->cursor || !d_->cursor->Prepared()) {
+        auto s = std::make_unique<fb::Statement>(d_->Att());
+        s->Prepare(d_->Tr(), TranslateNamedParams(d_->selectSql).sql, d_->db.SqlDialect());
+        for (int f = 0; f < 5; ++f)
+            d_->col[f] = -1;
+        for (int c = 0; c < s->ColumnCount(); ++c) {
+            const Field f = FieldOf(s->ColumnName(c));
+            if (f != FUnknown && d_->col[f] < 0)
+                d_->col[f] = c;
+        }
+        d_->cursor = std::move(s);
+    }
+    for (int i = 0; i < d_->cursor->ParamCount(); ++i)
+        d_->cursor->SetNull(i);
+    d_->cursor->Execute(d_->Tr());
+    try {
+        d_->LoadMeta();
+        d_->rows.clear();
+        d_->FetchQuietly(kFirstFetch);
+    } catch (...) {
+        d_->cursor->CloseCursor();
+        d_->rows.clear();
+        throw;
+    }
+    d_->cur = d_->rows.empty() ? -1 : 0;
+    d_->bof = true;
+    d_->eof = d_->rows.empty();
+    d_->InvalidateCache();
+    d_->SetState(TDataSetState::Browse);
+    emit RowsReset();
+    emit DataChange();
+}
+
+void TNotizListe::Close() {
+    d_->DoClose();
+}
+bool TNotizListe::Active() const {
+    return d_->state != TDataSetState::Inactive;
+}
+TDataSetState TNotizListe::State() const {
+    return d_->state;
+}
+
+int TNotizListe::RowCount() const {
+    return static_cast<int>(d_->rows.size());
+}
+bool TNotizListe::CanFetchMore() const {
+    return Active() && d_->cursor && d_->cursor->CursorOpen();
+}
+
+int TNotizListe::FetchMore(int count) {
+    if (!CanFetchMore())
+        return 0;
+    return d_->Fetch(count);
+}
+
+bool TNotizListe::IsEmpty() const {
+    return d_->rows.empty();
+}
+int TNotizListe::RecNo() const {
+    return d_->cur;
+}
+
+void TNotizListe::MoveTo(int row) {
+    if (!Active())
+        return;
+    const int removed = d_->FinishEdit();
+    if (removed >= 0 && row > removed)
+        --row;
+    while (row >= RowCount() && CanFetchMore())
+        d_->Fetch(qMax(kStepFetch, row - RowCount() + 1));
+    if (row >= RowCount())
+        row = RowCount() - 1;
+    if (row < 0)
+        row = RowCount() > 0 ? 0 : -1;
+    d_->bof = d_->eof = false;
+    if (row != d_->cur) {
+        d_->cur = row;
+        d_->InvalidateCache();
+    }
+    emit DataChange();
+}
+
+void TNotizListe::First() {
+    if (!Active())
+        return;
+    d_->FinishEdit();
+    d_->cur = d_->rows.empty() ? -1 : 0;
+    d_->bof = true;
+    d_->eof = d_->rows.empty();
+    d_->InvalidateCache();
+    emit DataChange();
+}
+
+void TNotizListe::Prior() {
+    if (!Active())
+        return;
+    d_->FinishEdit();
+    d_->eof = false;
+    if (d_->cur <= 0) {
+        d_->bof = true;
+    } else {
+        --d_->cur;
+        d_->bof = false;
+        d_->InvalidateCache();
+    }
+    emit DataChange();
+}
+
+void TNotizListe::Next() {
+    if (!Active())
+        return;
+    d_->FinishEdit();
+    d_->bof = false;
+    if (d_->cur + 1 >= RowCount() && CanFetchMore())
+        d_->Fetch(kStepFetch);
+    if (d_->cur + 1 < RowCount()) {
+        ++d_->cur;
+        d_->eof = false;
+        d_->InvalidateCache();
+    } else {
+        d_->eof = true;
+    }
+    emit DataChange();
+}
+
+void TNotizListe::Last() {
+    if (!Active())
+        return;
+    d_->FinishEdit();
+    while (CanFetchMore())
+        d_->Fetch(1000);
+    d_->cur = RowCount() - 1;
+    d_->eof = true;
+    d_->bof = d_->rows.empty();
+    d_->InvalidateCache();
+    emit DataChange();
+}
+
+bool TNotizListe::Bof() const {
+    return !Active() || d_->rows.empty() || d_->bof;
+}
+bool TNotizListe::Eof() const {
+    return !Active() || d_->rows.empty() || d_->eof;
+}
+
+qint64 TNotizListe::Id(int row) const {
+    if (row < 0 || row >= RowCount())
+        return 0;
+    return (row == d_->cur && d_->Editing()) ? d_->edit.id : d_->rows[row].id;
+}
+
+QString TNotizListe::Title(int row) const {
+    if (row < 0 || row >= RowCount())
+        return {};
+    return (row == d_->cur && d_->Editing()) ? d_->edit.title : d_->rows[row].title;
+}
+
+QVariant TNotizListe::FieldValue(const QString& name) const {
+    const Field f = FieldOf(name);
+    if (!Active() || f == FUnknown)
+        ThrowFieldNotFound(kDataSetName, name);
+    const Row* r = d_->Current();
+    if (!r)
+        return {};
+    switch (f) {
+    case FId:
+        return r->idNull ? QVariant() : QVariant(r->id);
+    case FTitel:
+        return r->titleNull ? QVariant() : QVariant(r->title);
+    case FBemerkung:
+        if (d_->Editing() && d_->textChanged)
+            return d_->editText;
+        if (r->textNull && !r->knownText)
+            return {};
+        return d_->TextOf(*r, d_->cur);
+    case FBild:
+        if (r->bildNull)
+            return {};
+        return fb::ReadBlob(d_->Att(), d_->Tr(), r->bild);
+    case FZeitstempel:
+        return r->stampNull ? QVariant() : QVariant(fb::ToDateTime(r->stamp));
+    default:
+        return {};
+    }
+}
+
+QString TNotizListe::FieldAsString(const QString& name) const {
+    const QVariant v = FieldValue(name);
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QDateTime)
+        return DateTimeToText(v.toDateTime());
+    return v.toString();
+}
+
+void TNotizListe::SetFieldValue(const QString& name, const QVariant& value) {
+    const Field f = FieldOf(name);
+    if (!Active() || f == FUnknown)
+        ThrowFieldNotFound(kDataSetName, name);
+    if (!d_->Editing())
+        throw fb::Error(std::string(kDataSetName) + ": Dataset not in edit or insert mode");
+    Row& r = d_->edit;
+    const bool isNull = !value.isValid() || value.isNull();
+    switch (f) {
+    case FId:
+        r.idNull = isNull;
+        r.id = isNull ? 0 : value.toLongLong();
+        break;
+    case FTitel: {
+        QString t = value.toString();
+        if (d_->titleLength > 0 && t.size() > d_->titleLength)
+            t.truncate(d_->titleLength);
+        r.titleNull = isNull;
+        r.title = t;
+        break;
+    }
+    case FBemerkung:
+        d_->editText = value.toString();
+        d_->textChanged = true;
+        break;
+    case FBild:
+        if (!isNull)
+            throw fb::Error(std::string(kDataSetName) + ": Field 'BILD' cannot be changed here");
+        r.bildNull = true;
+        break;
+    case FZeitstempel:
+        r.stampNull = isNull;
+        if (!isNull)
+            r.stamp = fb::ToTimestamp(value.toDateTime());
+        break;
+    default:
+        break;
+    }
+    d_->modified = true;
+    if (f == FTitel || f == FId)
+        emit RowChanged(d_->cur);
+    emit DataChange();
+}
+
+bool TNotizListe::Modified() const {
+    return d_->Editing() && d_->modified;
+}
+int TNotizListe::TitleLength() const {
+    return d_->titleLength;
+}
+
+void TNotizListe::Edit() {
+    d_->RequireOpen();
+    if (d_->Editing())
+        return;
+    if (d_->rows.empty()) {
+        Insert();
+        return;
+    }
+    d_->edit = d_->rows[d_->cur];
+    d_->editText.clear();
+    d_->textChanged = d_->modified = false;
+    d_->SetState(TDataSetState::Edit);
+}
+
+void TNotizListe::Insert() {
+    d_->RequireOpen();
+    d_->FinishEdit();
+    const int pos = d_->cur < 0 ? 0 : d_->cur;
+    const bool atEnd = pos == RowCount();
+    d_->rows.insert(d_->rows.begin() + pos, Row{});
+    d_->cur = pos;
+    d_->edit = Row{};
+    d_->editText.clear();
+    d_->textChanged = d_->modified = false;
+    d_->bof = d_->eof = false;
+    d_->InvalidateCache();
+    if (atEnd)
+        emit RowsAppended(pos, pos);
+    else
+        emit RowInserted(pos);
+    d_->SetState(TDataSetState::Insert);
+    emit DataChange();
+}
+
+void TNotizListe::Post() {
+    d_->DoPost();
+}
+void TNotizListe::Cancel() {
+    d_->DoCancel();
+}

@@ -1,0 +1,27 @@
+/* Schema of the delivered notes database notizen.gdb.
+   The build prepends the CREATE DATABASE statement (page size 4096, dialect 3,
+   default character set UTF8) and runs this file with isql-fb. */
+
+CREATE TABLE TBLNOTIZEN (
+    ID          INTEGER NOT NULL,
+    TITEL       VARCHAR(50),
+    BEMERKUNG   BLOB SUB_TYPE TEXT SEGMENT SIZE 80,
+    BILD        BLOB SUB_TYPE 0 SEGMENT SIZE 80,
+    ZEITSTEMPEL TIMESTAMP,
+    CONSTRAINT PK_TBLNOTIZEN PRIMARY KEY (ID)
+);
+
+/* The list is ordered by title. */
+CREATE INDEX IDX_TBLNOTIZEN_TITEL ON TBLNOTIZEN (TITEL);
+
+CREATE GENERATOR GEN_TBLNOTIZEN_ID;
+SET GENERATOR GEN_TBLNOTIZEN_ID TO 0;
+
+/* One row of settings, no key. The flag is a number so that it reads back as "1" or "0". */
+CREATE TABLE TBLINTERNA (
+    FIRSTSTART          INTEGER,
+    LASTUPDATETESTDATUM VARCHAR(20),
+    AUTOMATICUPDATE     INTEGER
+);
+
+COMMIT;

@@ -1,0 +1,139 @@
+// The data module on a real copy of the delivered database: connection, shared transaction,
+// statement objects and the behaviour rules they follow.
+#include "StoreTestSupport.h"
+
+TEST_F(StoreFixture, ConnectsToTheDatabaseInTheProgramDirectory) {
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_EQ(dm->ProgramDirectory(), db.Directory());
+    EXPECT_TRUE(dm->ProgramDirectory().endsWith('/'));
+    EXPECT_EQ(dm->DatabaseFileName(), db.Directory() + "notizen.gdb");
+    EXPECT_EQ(dm->Database.DatabaseName(), dm->DatabaseFileName());
+    EXPECT_EQ(dm->Database.SqlDialect(), 3);
+    EXPECT_EQ(DataModuleNotizen, dm.get());
+}
+
+TEST_F(StoreFixture, DatabaseInfoItems) {
+    const TDatabaseInfo info = dm->DatabaseInfo();
+    EXPECT_EQ(info.pageSize, 4096);
+    EXPECT_EQ(info.sqlDialect, 3);
+    EXPECT_GE(info.odsVersion, 12);
+    EXPECT_GT(info.allocation, 0);
+    EXPECT_NE(info.serverVersion.indexOf("Firebird"), -1) << info.serverVersion.toStdString();
+    EXPECT_FALSE(TDataModuleNotizen::ClientLibraryVersion().isEmpty());
+}
+
+TEST(DataModuleConnect, MissingFileFailsWithAMessage) {
+    QTemporaryDir dir;
+    TDataModuleNotizen m(dir.path());
+    int broadcasts = 0;
+    QObject::connect(&m, &TDataModuleNotizen::Connected, [&] { ++broadcasts; });
+    EXPECT_FALSE(m.DataModuleCreate());
+    EXPECT_FALSE(m.LastConnectError().isEmpty());
+    EXPECT_FALSE(m.LastConnectError().endsWith('.'));
+    EXPECT_FALSE(m.Database.Connected());
+    EXPECT_EQ(broadcasts, 0);
+}
+
+TEST_F(StoreFixture, ClosedConnectionRules) {
+    QStringList broadcasts;
+    QObject::connect(dm.get(), &TDataModuleNotizen::Connected, [&](const QString& f) { broadcasts << f; });
+    dm->Database.Close();
+    EXPECT_FALSE(dm->Database.Connected());
+    EXPECT_TRUE(broadcasts.isEmpty()) << "closing does not broadcast";
+
+    // starting the transaction does not connect
+    EXPECT_EQ(ErrorOf([&] { dm->SharedTransaction.StartTransaction(); }),
+              "Cannot perform operation -- DB is not open");
+    EXPECT_FALSE(dm->Database.Connected());
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+
+    // opening a query connects (with the broadcast) and starts the transaction
+    dm->QueryInternes.SetSQL({"SELECT COUNT(*) as anzahl from tblinterna"});
+    dm->QueryInternes.Open();
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_TRUE(dm->SharedTransaction.InTransaction());
+    EXPECT_EQ(dm->QueryInternes.FieldAsInteger("ANZAHL"), 0);
+    ASSERT_EQ(broadcasts.size(), 1);
+    EXPECT_EQ(broadcasts[0], dm->DatabaseFileName());
+
+    // executing while closed connects too
+    dm->Database.Close();
+    EXPECT_FALSE(dm->QueryInternes.Active()) << "closing the connection closes result sets";
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+    dm->QueryNotizen.SetSQL({"update tblinterna set firststart = 1"});
+    dm->QueryNotizen.ExecSQL();
+    EXPECT_TRUE(dm->SharedTransaction.InTransaction());
+    EXPECT_EQ(broadcasts.size(), 2);
+}
+
+TEST_F(StoreFixture, EmptyStatementIsRefusedWithoutTouchingTheServer) {
+    dm->QueryInternes.SetSQL({});
+    EXPECT_EQ(ErrorOf([&] { dm->QueryInternes.ExecSQL(); }), "Empty SQL Statement");
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction()) << "nothing was sent, no transaction started";
+    dm->Database.Close();
+    EXPECT_EQ(ErrorOf([&] { dm->QueryInternes.ExecSQL(); }), "Empty SQL Statement");
+    EXPECT_FALSE(dm->Database.Connected());
+}
+
+TEST_F(StoreFixture, InsertWithBlobParameterAndApostrophes) {
+    const QString title = "O'Brien's \"Grüße\"";
+    const QString text = "Zeile 1\r\nZeile 2 mit 'Apostroph' und :Doppelpunkt\r\nÄÖÜß €";
+    AddNote(title, text);
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+    dm->QueryNotizen.SetSQL({"select * from tblnotizen"});
+    dm->QueryNotizen.Open();
+    ASSERT_FALSE(dm->QueryNotizen.Eof());
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("TITEL"), title);
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("bemerkung"), text);
+    EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("ID"), 1);
+    EXPECT_FALSE(dm->QueryNotizen.FieldIsNull("ZEITSTEMPEL"));
+    dm->QueryNotizen.Next();
+    EXPECT_TRUE(dm->QueryNotizen.Eof());
+}
+
+TEST_F(StoreFixture, EmptyTextIsStoredAsIs) {
+    AddNote("", "");
+    EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen where titel = ''", "N"), "1");
+}
+
+TEST_F(StoreFixture, SettingsFlagReadsBackAsText) {
+    dm->RunInSharedTransaction(dm->QueryInternes,
+                               {"insert into tblinterna (tblinterna.FIRSTSTART) VALUES (0)"});
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+    dm->RunInSharedTransaction(dm->QueryInternes,
+                               {"update tblinterna ", "set tblinterna.AUTOMATICUPDATE = 1"});
+    EXPECT_EQ(Scalar(*dm, "select * from tblinterna ", "automaticupdate"), "1");
+    dm->RunInSharedTransaction(dm->QueryInternes,
+                               {"update tblinterna ", "set tblinterna.AUTOMATICUPDATE = 0"});
+    EXPECT_EQ(Scalar(*dm, "select * from tblinterna ", "automaticupdate"), "0");
+    EXPECT_EQ(Scalar(*dm, "select * from tblinterna ", "lastupdatetestdatum"), "");
+    dm->RunInSharedTransaction(dm->QueryInternes,
+                               {"update tblinterna ", "set tblinterna.LASTUPDATETESTDATUM = '08.12.2026'"});
+    EXPECT_EQ(Scalar(*dm, "select * from tblinterna ", "LASTUPDATETESTDATUM"), "08.12.2026");
+}
+
+TEST_F(StoreFixture, ServerErrorsCarryTheInterpretedLines) {
+    dm->QueryNotizen.SetSQL({"select * from nosuchtable"});
+    try {
+        dm->QueryNotizen.Open();
+        FAIL() << "no error";
+    } catch (const fb::Error& e) {
+        const std::string m = e.what();
+        EXPECT_NE(m.find('\n'), std::string::npos) << m;
+        EXPECT_NE(m.find("NOSUCHTABLE"), std::string::npos) << m;
+        EXPECT_NE(m.back(), '.');
+        EXPECT_NE(e.GdsCode(), 0);
+    }
+    EXPECT_TRUE(dm->SharedTransaction.InTransaction()) << "a failed statement neither commits nor rolls back";
+}
+
+TEST_F(StoreFixture, ReplacingTheTextClosesTheResult) {
+    AddNote("a", "x");
+    dm->QueryNotizen.SetSQL({"select * from tblnotizen"});
+    dm->QueryNotizen.Open();
+    EXPECT_TRUE(dm->QueryNotizen.Active());
+    dm->QueryNotizen.SetSQL({"select count(*) from tblnotizen"});
+    EXPECT_FALSE(dm->QueryNotizen.Active());
+    EXPECT_EQ(ErrorOf([&] { dm->QueryNotizen.FieldAsString("TITEL"); }),
+              "QueryNotizen: Field 'TITEL' not found");
+}
