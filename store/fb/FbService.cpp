@@ -1,0 +1,207 @@
+#include "store/fb/FbService.h"
+
+#include "store/fb/FbError.h"
+#include "store/fb/FbHandles.h"
+
+#include <chrono>
+#include <thread>
+
+namespace fb {
+
+namespace {
+
+constexpr char kServiceName[] = "service_mgr";
+
+void PutString1(std::string& spb, char tag, const std::string& value) {
+    if (value.size() > 255)
+        throw Error("Parameter too long: " + value);
+    spb += tag;
+    spb += static_cast<char>(value.size());
+    spb += value;
+}
+
+void PutString2(std::string& spb, char tag, const std::string& value) {
+    if (value.size() > 65535)
+        throw Error("Parameter too long: " + value);
+    spb += tag;
+    spb += static_cast<char>(value.size() & 0xFF);
+    spb += static_cast<char>((value.size() >> 8) & 0xFF);
+    spb += value;
+}
+
+void PutInt(std::string& spb, char tag, unsigned value) {
+    spb += tag;
+    for (int i = 0; i < 4; ++i)
+        spb += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+unsigned ReadInt(const char* p, int length) {
+    unsigned v = 0;
+    for (int i = 0; i < length; ++i)
+        v |= static_cast<unsigned>(static_cast<unsigned char>(p[i])) << (8 * i);
+    return v;
+}
+
+struct QueryResult {
+    std::vector<std::string> lines;
+    bool running = false;
+};
+
+} // namespace
+
+std::string ServiceAttachSpb(const std::string& user, const std::string& password) {
+    std::string spb;
+    spb += static_cast<char>(isc_spb_version);
+    spb += static_cast<char>(isc_spb_current_version);
+    PutString1(spb, isc_spb_user_name, user);
+    PutString1(spb, isc_spb_password, password);
+    return spb;
+}
+
+std::string BackupRequest(const std::string& database, const std::string& backupFile) {
+    std::string req(1, static_cast<char>(isc_action_svc_backup));
+    PutString2(req, isc_spb_dbname, database);
+    PutString2(req, isc_spb_bkp_file, backupFile);
+    return req;
+}
+
+std::string RestoreRequest(const std::string& backupFile, const std::string& database, int pageSize,
+                           bool replace) {
+    std::string req(1, static_cast<char>(isc_action_svc_restore));
+    PutString2(req, isc_spb_bkp_file, backupFile);
+    PutString2(req, isc_spb_dbname, database);
+    PutInt(req, isc_spb_options, replace ? isc_spb_res_replace : isc_spb_res_create);
+    if (pageSize > 0)
+        PutInt(req, isc_spb_res_page_size, static_cast<unsigned>(pageSize));
+    return req;
+}
+
+Service::Service() {
+    Client();
+}
+
+Service::~Service() {
+    if (handle_) {
+        ISC_STATUS_ARRAY status{};
+        Client().isc_service_detach(status, &handle_);
+        handle_ = 0;
+    }
+}
+
+void Service::Attach(const std::string& user, const std::string& password) {
+    if (handle_)
+        return;
+    const std::string spb = ServiceAttachSpb(user, password);
+    ISC_STATUS_ARRAY status{};
+    isc_svc_handle handle = 0;
+    Client().isc_service_attach(status, 0, kServiceName, &handle, static_cast<unsigned short>(spb.size()),
+                                spb.data());
+    Check(status);
+    handle_ = handle;
+}
+
+void Service::Detach() {
+    if (!handle_)
+        return;
+    ISC_STATUS_ARRAY status{};
+    Client().isc_service_detach(status, &handle_);
+    handle_ = 0;
+    Check(status);
+}
+
+namespace {
+
+void Start(isc_svc_handle* handle, const std::string& request) {
+    if (!*handle)
+        throw Error("The services manager is not attached");
+    ISC_STATUS_ARRAY status{};
+    Client().isc_service_start(status, handle, nullptr, static_cast<unsigned short>(request.size()),
+                               request.data());
+    Check(status);
+}
+
+// One poll: whatever output line is ready, and whether the job still runs.
+QueryResult Poll(isc_svc_handle* handle) {
+    static const char items[] = {isc_info_svc_line, isc_info_svc_running};
+    std::vector<char> buffer(16384);
+    ISC_STATUS_ARRAY status{};
+    Client().isc_service_query(status, handle, nullptr, 0, nullptr, sizeof items, items,
+                               static_cast<unsigned short>(buffer.size()), buffer.data());
+    Check(status);
+    QueryResult result;
+    const char* p = buffer.data();
+    const char* end = p + buffer.size();
+    while (p < end && *p != isc_info_end) {
+        const char tag = *p++;
+        if (tag == isc_info_svc_line && p + 2 <= end) {
+            const unsigned length = ReadInt(p, 2);
+            p += 2;
+            if (p + length > end)
+                break;
+            if (length > 0)
+                result.lines.emplace_back(p, length);
+            p += length;
+        } else if (tag == isc_info_svc_running && p + 4 <= end) {
+            result.running = ReadInt(p, 4) != 0;
+            p += 4;
+        } else if (tag == isc_info_truncated || tag == isc_info_data_not_ready) {
+            result.running = true; // ask again
+        } else {
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+void Service::StartBackup(const std::string& database, const std::string& backupFile) {
+    Start(&handle_, BackupRequest(database, backupFile));
+}
+
+void Service::StartRestore(const std::string& backupFile, const std::string& database, int pageSize,
+                           bool replace) {
+    Start(&handle_, RestoreRequest(backupFile, database, pageSize, replace));
+}
+
+std::vector<std::string> Service::WaitUntilFinished(const std::function<void()>& idle) {
+    if (!handle_)
+        throw Error("The services manager is not attached");
+    std::vector<std::string> lines;
+    for (;;) {
+        QueryResult r = Poll(&handle_);
+        const bool gotOutput = !r.lines.empty();
+        for (auto& line : r.lines)
+            lines.push_back(std::move(line));
+        if (!r.running && !gotOutput)
+            break;
+        if (!gotOutput) {
+            if (idle)
+                idle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    // A job that failed reports its error on the query after it has ended.
+    Poll(&handle_);
+    return lines;
+}
+
+int DatabaseShutdownMode(const std::string& database, const std::string& user, const std::string& password) {
+    Attachment db;
+    db.Attach(database, user, password);
+    Transaction tr;
+    tr.Start(db, Transaction::SharedTpb());
+    int mode = -1;
+    {
+        Statement st(db);
+        st.Prepare(tr, QStringLiteral("select mon$shutdown_mode from mon$database"), 3);
+        st.Execute(tr);
+        if (st.Fetch())
+            mode = static_cast<int>(st.AsInt64(0));
+    }
+    tr.Commit();
+    db.Detach();
+    return mode;
+}
+
+} // namespace fb
