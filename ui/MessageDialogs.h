@@ -9,7 +9,8 @@ enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };
 // Buttons as a set of flags.
 enum TMsgDlgBtn : int { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbHelp = 16 };
 
-enum class TModalResult { None, Yes, No, OK, Cancel };
+// Help: only from a test answerer, meaning "&Help was pressed"; the dialog then asks again.
+enum class TModalResult { None, Yes, No, OK, Cancel, Help };
 
 // What a dialog asks: used by the test answerer and by the real dialog.
 struct TDialogRequest {
@@ -21,13 +22,16 @@ struct TDialogRequest {
 };
 
 // Rules that do not need a window.
-QString DialogCaption(TMsgDlgType type);      // "Confirm", "Information", ..., application title for Custom
-TModalResult DefaultResult(int buttons);      // "OK" when present, else "&Yes"
-TModalResult EscapeResult(int buttons);       // "Cancel", else "&No", else "OK"
-TModalResult CloseBoxResult(int buttons);     // the result of "Cancel"
+QString DialogCaption(TMsgDlgType type);  // "Confirm", "Information", ..., application title for Custom
+TModalResult DefaultResult(int buttons);  // "OK" when present, else "&Yes"
+TModalResult EscapeResult(int buttons);   // "Cancel", else "&No", else "OK"
+TModalResult CloseBoxResult(int buttons); // the result of "Cancel"
 
 // Modal, centred on the screen. "&Help" opens helpContext and leaves the dialog open.
 TModalResult MessageDlg(const QString& msg, TMsgDlgType type, int buttons, int helpContext = 0);
+
+// Shows a request as it is; an empty caption takes DialogCaption(type). The icon follows the type.
+TModalResult ShowDialogRequest(const TDialogRequest& request);
 
 // Plain notice: application title as caption, no icon, one OK button.
 void ShowMessage(const QString& msg);
@@ -36,7 +40,7 @@ void ShowMessage(const QString& msg);
 void SystemMessageBox(const QString& text, const QString& caption);
 
 // Tests install an answerer that replies to every dialog instead of showing it.
-// It also receives help requests as (request, help button pressed) when relevant.
+// Answering Help presses "&Help": RequestHelp(helpContext) runs and the answerer is asked again.
 using TDialogAnswerer = std::function<TModalResult(const TDialogRequest&)>;
 void SetDialogAnswerer(TDialogAnswerer answerer); // empty function: show real dialogs
 

@@ -1,0 +1,110 @@
+#include "platform/DbWaitCursor.h"
+#include "platform/ShellOpen.h"
+#include "platform/TrayIcon.h"
+#include "platform/fake/FakeShellOpen.h"
+#include "platform/fake/FakeTrayIcon.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPixmap>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+TEST(DbWaitCursor, SetForTheScopeAndRestoredOnException) {
+    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(TDbWaitCursor::Active());
+    try {
+        TDbWaitCursor wait;
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(QGuiApplication::overrideCursor()->pixmap().isNull());
+        EXPECT_TRUE(TDbWaitCursor::Active());
+        {
+            TDbWaitCursor inner;
+            EXPECT_TRUE(TDbWaitCursor::Active());
+        }
+        EXPECT_NE(QGuiApplication::overrideCursor(), nullptr); // the outer guard still holds
+        throw std::runtime_error("statement failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(TDbWaitCursor::Active());
+    EXPECT_EQ(TDbWaitCursor::Picture().size(), QSize(32, 32));
+}
+
+TEST(TrayIcon, TooltipIsCutAfter127Characters) {
+    UseFakeTrayIcons();
+    TTrayIcon icon;
+    auto* host = TFakeTrayIconHost::Last();
+    ASSERT_TRUE(host);
+    const QString exact(127, 'a');
+    icon.SetHint(exact);
+    EXPECT_EQ(host->toolTip, exact);
+    icon.SetHint(exact + "bcd");
+    EXPECT_EQ(host->toolTip, exact);
+    EXPECT_EQ(icon.Hint(), exact + "bcd");
+    icon.SetHint(QString::fromUtf8("Zettelwerk - Ümlaute"));
+    EXPECT_EQ(host->toolTip, QString::fromUtf8("Zettelwerk - Ümlaute"));
+    EXPECT_EQ(CutTrayTip(QString()), QString());
+    SetTrayIconFactory({});
+}
+
+TEST(TrayIcon, StartupCallsHandlerBeforeShowingAndRemovesOnDestruction) {
+    UseFakeTrayIcons();
+    auto icon = std::make_unique<TTrayIcon>();
+    auto* host = TFakeTrayIconHost::Last();
+    bool shownDuringHandler = true;
+    QObject* sender = nullptr;
+    icon->OnStartup = [&](QObject* s, bool& showMainForm) {
+        sender = s;
+        shownDuringHandler = host->shown;
+        icon->SetHint("Tipp");
+        showMainForm = false;
+    };
+    EXPECT_FALSE(icon->Startup());
+    EXPECT_EQ(sender, icon.get());
+    EXPECT_FALSE(shownDuringHandler);
+    EXPECT_TRUE(host->shown);
+    EXPECT_EQ(host->toolTip, "Tipp");
+    icon->Show(); // e.g. after the tray host came back
+    EXPECT_EQ(host->showCount, 2);
+
+    TTrayIcon plain;
+    EXPECT_TRUE(plain.Startup()); // no handler: the main form would show
+    icon.reset();
+    SetTrayIconFactory({});
+}
+
+TEST(TrayIcon, DoubleClickRunsTheDefaultItemOnly) {
+    UseFakeTrayIcons();
+    TTrayIcon icon;
+    auto* host = TFakeTrayIconHost::Last();
+    QMenu menu;
+    QAction* first = menu.addAction("Erster");
+    QAction* def = menu.addAction("Standard");
+    int firstRuns = 0, defRuns = 0;
+    QObject::connect(first, &QAction::triggered, [&] { ++firstRuns; });
+    QObject::connect(def, &QAction::triggered, [&] { ++defRuns; });
+
+    host->SimulateDoubleClick(); // no menu yet: nothing
+    icon.SetPopupMenu(&menu);
+    EXPECT_EQ(host->menu, &menu);
+    host->SimulateDoubleClick(); // no default item: nothing
+    EXPECT_EQ(firstRuns + defRuns, 0);
+    menu.setDefaultAction(def);
+    host->SimulateDoubleClick();
+    EXPECT_EQ(defRuns, 1);
+    EXPECT_EQ(firstRuns, 0);
+    def->setEnabled(false);
+    host->SimulateDoubleClick();
+    EXPECT_EQ(defRuns, 1);
+    SetTrayIconFactory({});
+}
+
+TEST(ShellOpen, MailAddressesGetTheMailtoScheme) {
+    EXPECT_EQ(MailToTarget("info@example.org"), "mailto:info@example.org");
+    EXPECT_EQ(MailToTarget(" MAILTO:a@b.c "), "MAILTO:a@b.c");
+    TFakeShellOpen fake;
+    EXPECT_TRUE(ShellOpen().Open("http://127.0.0.1/"));
+    EXPECT_EQ(fake.opened, QStringList{"http://127.0.0.1/"});
+}

@@ -1,0 +1,77 @@
+#include "ui/ErrorDisplay.h"
+
+#include "ui/MessageDialogs.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+TEST(ErrorDisplay, FullStopOnlyAfterCharactersSortingAfterIt) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"Datei fehlt", "Datei fehlt."},
+        {"Fertig.", "Fertig."},
+        {"Achtung!", "Achtung!"},
+        {"(Klammer)", "(Klammer)"},
+        {"eins,", "eins,"},
+        {"strich -", "strich -"},
+        {"Leerzeichen ", "Leerzeichen "},
+        {"Nummer 7", "Nummer 7."},
+        {"Pfad /", "Pfad /."},
+        {"Frage?", "Frage?."},
+        {"Doppelpunkt:", "Doppelpunkt:."},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WithFullStop(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+    EXPECT_EQ(WithFullStop(QString::fromUtf8("Größe")), QString::fromUtf8("Größe."));
+}
+
+namespace {
+
+class TThrower : public QObject {
+public:
+    int handled = 0;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            ++handled;
+            throw std::runtime_error("Fehler im Handler");
+        }
+        if (e->type() == QEvent::Type(QEvent::User + 1)) {
+            ++handled;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+TEST(ErrorDisplay, ExceptionInHandlerShowsStopBoxAndProgramGoesOn) {
+    QList<TDialogRequest> seen;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        seen << r;
+        return TModalResult::OK;
+    });
+    TThrower t;
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::Type(QEvent::User + 1)));
+    // A timer handler that throws, too.
+    QTimer::singleShot(0, &t, [] { throw std::logic_error("Zeitgeber kaputt!"); });
+    for (int i = 0; i < 20 && seen.size() < 2; ++i)
+        QCoreApplication::processEvents();
+    SetDialogAnswerer({});
+
+    EXPECT_EQ(t.handled, 2); // the event after the failing one was still served
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].caption, "Zettelwerk");
+    EXPECT_EQ(seen[0].type, TMsgDlgType::Error);
+    EXPECT_EQ(seen[0].buttons, int(mbOK));
+    EXPECT_EQ(seen[0].text, "Fehler im Handler.");
+    EXPECT_EQ(seen[1].text, "Zeitgeber kaputt!");
+}
