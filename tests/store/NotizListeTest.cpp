@@ -1,6 +1,8 @@
 // The list result set on a real copy of the delivered database.
 #include "StoreTestSupport.h"
 
+#include <QElapsedTimer>
+
 class NotizListeTest : public StoreFixture {
 protected:
     TNotizListe& list() { return dm->DataSetNotizliste; }
@@ -40,4 +42,327 @@ TEST_F(NotizListeTest, EditAndPostWithoutCommit) {
     EXPECT_FALSE(list().Active());
     EXPECT_EQ(Scalar(*dm, "select bemerkung from tblnotizen where titel = 'Arbeit neu'", "BEMERKUNG"),
               "Bericht");
+}
+
+namespace {
+// Many notes at once, ids 1..count, titles "Notiz 00001" ...
+void AddManyNotes(TDataModuleNotizen& m, int count) {
+    m.RunInSharedTransaction(
+        m.QueryNotizen,
+        {"insert into tblnotizen (id, titel, bemerkung, zeitstempel)",
+         "with recursive n as (select 1 as i from rdb$database union all",
+         "  select i + 1 from n where i < " + QString::number(count) + ")",
+         "select gen_id(GEN_TBLNOTIZEN_ID, 1), 'Notiz ' || lpad(i, 5, '0'), 'Text ' || i, 'NOW' from n"});
+}
+} // namespace
+
+TEST_F(NotizListeTest, FetchesRowsOnlyAsAsked) {
+    AddManyNotes(*dm, 1000);
+    std::vector<std::pair<int, int>> appended;
+    QObject::connect(&list(), &TNotizListe::RowsAppended, [&](int a, int b) { appended.emplace_back(a, b); });
+    list().Open();
+    const int first = list().RowCount();
+    EXPECT_GT(first, 0);
+    EXPECT_LT(first, 1000) << "opening must not read the whole table";
+    EXPECT_TRUE(list().CanFetchMore());
+    EXPECT_EQ(list().FetchMore(10), 10);
+    ASSERT_EQ(appended.size(), 1u);
+    EXPECT_EQ(appended[0], std::make_pair(first, first + 9));
+    EXPECT_EQ(list().Title(first + 9), QString("Notiz %1").arg(first + 10, 5, 10, QChar('0')));
+
+    list().MoveTo(first + 50); // moving beyond the rows held fetches them
+    EXPECT_EQ(list().RecNo(), first + 50);
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), QString("Text %1").arg(first + 51));
+    list().Last();
+    EXPECT_EQ(list().RowCount(), 1000);
+    EXPECT_FALSE(list().CanFetchMore());
+    EXPECT_EQ(list().FetchMore(10), 0);
+    EXPECT_EQ(list().FieldAsString("TITEL"), "Notiz 01000");
+}
+
+TEST_F(NotizListeTest, BeginAndEndMarks) {
+    AddManyNotes(*dm, 3);
+    list().Open();
+    EXPECT_TRUE(list().Bof());
+    EXPECT_FALSE(list().Eof());
+    list().Prior(); // nothing before the first row
+    EXPECT_TRUE(list().Bof());
+    EXPECT_EQ(list().RecNo(), 0);
+    list().Next();
+    EXPECT_FALSE(list().Bof());
+    EXPECT_FALSE(list().Eof());
+    list().Next();
+    EXPECT_EQ(list().RecNo(), 2);
+    EXPECT_FALSE(list().Eof()) << "the end is not known before a step finds nothing";
+    list().Next();
+    EXPECT_TRUE(list().Eof());
+    EXPECT_EQ(list().RecNo(), 2);
+    list().MoveTo(1); // other moves clear the marks
+    EXPECT_FALSE(list().Bof());
+    EXPECT_FALSE(list().Eof());
+    list().Last();
+    EXPECT_TRUE(list().Eof());
+    EXPECT_FALSE(list().Bof());
+    list().First();
+    EXPECT_TRUE(list().Bof());
+    EXPECT_FALSE(list().Eof());
+    list().Close();
+    EXPECT_TRUE(list().Bof());
+    EXPECT_TRUE(list().Eof());
+    EXPECT_EQ(list().RecNo(), -1);
+}
+
+TEST_F(NotizListeTest, CommitClosesTheListAndDropsTheUnsavedEdit) {
+    AddNote("Alt", "Text");
+    std::vector<TDataSetState> states;
+    QObject::connect(&list(), &TNotizListe::StateChange, [&](TDataSetState s) { states.push_back(s); });
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("TITEL", "Neu");
+    AddNote("Zweite", "x"); // the new-note window's save commits
+    EXPECT_FALSE(list().Active());
+    EXPECT_EQ(list().State(), TDataSetState::Inactive);
+    EXPECT_EQ(states, (std::vector<TDataSetState>{TDataSetState::Browse, TDataSetState::Edit,
+                                                  TDataSetState::Inactive}));
+    EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen where titel = 'Alt'", "N"), "1");
+    EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen where titel = 'Neu'", "N"), "0");
+}
+
+TEST_F(NotizListeTest, CommitRetainingKeepsEverythingOpen) {
+    AddNote("A", "1");
+    AddNote("B", "2");
+    list().Open();
+    list().Next();
+    dm->QueryInternes.SetSQL({"select * from tblinterna"});
+    dm->QueryInternes.Open();
+    dm->SharedTransaction.CommitRetaining();
+    EXPECT_TRUE(dm->SharedTransaction.InTransaction());
+    EXPECT_TRUE(list().Active());
+    EXPECT_TRUE(dm->QueryInternes.Active());
+    EXPECT_EQ(list().RecNo(), 1);
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "2");
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "zwei");
+    list().Post();
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "zwei");
+}
+
+TEST_F(NotizListeTest, TextChangedOrKeptAndCancel) {
+    AddNote("Titel", "Langer Text\r\nmit Umlauten äöü");
+    list().Open();
+    // a title change keeps the stored text
+    list().Edit();
+    list().SetFieldValue("TITEL", "Titel 2");
+    list().Post();
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "Langer Text\r\nmit Umlauten äöü");
+    // a text change is stored as new
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "Neuer Text");
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "Neuer Text");
+    list().Post();
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "Neuer Text");
+    // editing again without touching the text keeps the new text
+    list().Edit();
+    list().SetFieldValue("TITEL", "Titel 3");
+    list().Post();
+    // cancel gives back the values from before the edit
+    list().Edit();
+    list().SetFieldValue("TITEL", "verworfen");
+    list().SetFieldValue("BEMERKUNG", "verworfen");
+    EXPECT_EQ(list().Title(0), "verworfen");
+    list().Cancel();
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    EXPECT_EQ(list().FieldAsString("TITEL"), "Titel 3");
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "Neuer Text");
+    const QString stamp = list().FieldAsString("ZEITSTEMPEL");
+    dm->SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), "Titel 3");
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "BEMERKUNG"), "Neuer Text");
+    list().Open();
+    EXPECT_EQ(list().FieldAsString("ZEITSTEMPEL"), stamp) << "the time stamp goes back as read";
+    EXPECT_FALSE(stamp.isEmpty());
+}
+
+TEST_F(NotizListeTest, TitleIsLimitedToTheDeclaredLength) {
+    AddNote("kurz", "");
+    list().Open();
+    ASSERT_EQ(list().TitleLength(), 50);
+    list().Edit();
+    list().SetFieldValue("TITEL", QString(60, QChar(0x00FC))); // 60 x ü
+    EXPECT_EQ(list().FieldAsString("TITEL").size(), 50);
+    list().Post();
+    dm->SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), QString(50, QChar(0x00FC)));
+}
+
+TEST_F(NotizListeTest, MovingWhileEditingSavesAChangeOrEndsTheEdit) {
+    AddNote("A", "1");
+    AddNote("B", "2");
+    list().SetSelectSQL("select * from tblnotizen order by tblnotizen.titel asc ");
+    list().Open();
+    list().Edit();
+    list().MoveTo(1); // nothing changed: the edit just ends
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    EXPECT_EQ(list().RecNo(), 1);
+    list().Edit();
+    list().SetFieldValue("TITEL", "B2");
+    list().Prior(); // changed: saved first
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    EXPECT_EQ(list().RecNo(), 0);
+    EXPECT_EQ(list().Title(1), "B2");
+    dm->SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen where titel = 'B2'", "N"), "1");
+}
+
+TEST_F(NotizListeTest, EditOnAnEmptyListInserts) {
+    list().Open();
+    list().Edit();
+    EXPECT_EQ(list().State(), TDataSetState::Insert);
+    EXPECT_EQ(list().RowCount(), 1);
+    EXPECT_EQ(list().FieldAsString("TITEL"), "");
+    list().Cancel();
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    EXPECT_EQ(list().RowCount(), 0);
+    EXPECT_EQ(list().RecNo(), -1);
+
+    // a new row without an id is refused by the database and stays being inserted
+    list().Edit();
+    list().SetFieldValue("TITEL", "ohne id");
+    EXPECT_NE(ErrorOf([&] { list().Post(); }), "");
+    EXPECT_EQ(list().State(), TDataSetState::Insert);
+    EXPECT_EQ(list().FieldAsString("TITEL"), "ohne id");
+    // with an id it is stored through the insert statement
+    list().SetFieldValue("ID", 77);
+    list().SetFieldValue("BEMERKUNG", "neu");
+    list().Post();
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    EXPECT_EQ(list().FieldAsString("ID"), "77");
+    dm->SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen where id = 77", "BEMERKUNG"), "neu");
+}
+
+TEST_F(NotizListeTest, InsertedRowIsSavedWhenMovingAway) {
+    AddNote("A", "1");
+    list().Open();
+    int inserted = -1;
+    QObject::connect(&list(), &TNotizListe::RowInserted, [&](int r) { inserted = r; });
+    list().Insert();
+    EXPECT_EQ(inserted, 0);
+    EXPECT_EQ(list().RowCount(), 2);
+    list().SetFieldValue("ID", 500);
+    list().SetFieldValue("TITEL", "Eingefügt");
+    list().MoveTo(1);
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    EXPECT_EQ(list().Title(0), "Eingefügt");
+    EXPECT_EQ(list().FieldAsString("TITEL"), "A");
+    // an untouched new row goes away when moving
+    list().Insert();
+    list().MoveTo(2); // the row after the new one, which shifts back when it is removed
+    EXPECT_EQ(list().RowCount(), 2);
+    EXPECT_EQ(list().FieldAsString("TITEL"), "A");
+}
+
+TEST_F(NotizListeTest, PostingOutsideEditingChangesNothing) {
+    AddNote("A", "1");
+    list().Open();
+    EXPECT_EQ(ErrorOf([&] { list().SetFieldValue("TITEL", "x"); }),
+              "DataSetNotizliste: Dataset not in edit or insert mode");
+    list().Post();
+    list().Cancel();
+    EXPECT_EQ(list().State(), TDataSetState::Browse);
+    list().Close();
+    EXPECT_NE(ErrorOf([&] { list().Edit(); }), "");
+}
+
+TEST_F(NotizListeTest, RefreshWhenTheTableHasADefault) {
+    // a test copy may carry a default; the delivered file has none
+    dm->RunInSharedTransaction(dm->QueryNotizen,
+                               {"alter table tblnotizen alter zeitstempel set default current_timestamp"});
+    AddNote("A", "alt");
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "neu gelesen");
+    list().Post();
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "neu gelesen");
+    list().Edit();
+    list().SetFieldValue("TITEL", "B");
+    list().Post();
+    dm->SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "BEMERKUNG"), "neu gelesen");
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), "B");
+}
+
+TEST_F(NotizListeTest, ClosingTheConnectionCommitsAPostedEdit) {
+    AddNote("A", "1");
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("TITEL", "gesichert");
+    list().Post();
+    list().Next();
+    list().Edit();
+    list().SetFieldValue("TITEL", "nicht gesichert");
+    dm->Database.Close();
+    EXPECT_FALSE(list().Active());
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), "gesichert");
+}
+
+TEST_F(NotizListeTest, EndingTheModuleCommitsSavedWorkOnly) {
+    AddNote("A", "1");
+    AddNote("B", "2");
+    list().SetSelectSQL("select * from tblnotizen order by tblnotizen.titel asc ");
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("TITEL", "A gesichert");
+    list().Post();
+    list().Next();
+    list().Edit();
+    list().SetFieldValue("TITEL", "B nicht gesichert");
+    dm.reset();
+    TDataModuleNotizen again(db.Directory());
+    ASSERT_TRUE(again.DataModuleCreate());
+    EXPECT_EQ(Scalar(again, "select count(*) as n from tblnotizen where titel = 'A gesichert'", "N"), "1");
+    EXPECT_EQ(Scalar(again, "select count(*) as n from tblnotizen where titel = 'B'", "N"), "1");
+}
+
+TEST_F(NotizListeTest, SecondConnectionFailsAtOnceOnALockedRow) {
+    AddNote("A", "1");
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("TITEL", "erste");
+    list().Post(); // not committed: the row stays locked
+
+    TDataModuleNotizen second(db.Directory());
+    ASSERT_TRUE(second.DataModuleCreate());
+    EXPECT_EQ(DataModuleNotizen, &second);
+    TNotizListe& other = second.DataSetNotizliste;
+    other.Open();
+    EXPECT_EQ(other.FieldAsString("TITEL"), "A") << "reading does not wait for uncommitted changes";
+    other.Edit();
+    other.SetFieldValue("TITEL", "zweite");
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        other.Post();
+        FAIL() << "no lock conflict";
+    } catch (const fb::Error& e) {
+        EXPECT_TRUE(e.IsLockConflict()) << e.what();
+        EXPECT_NE(std::string(e.what()).find("update conflicts with concurrent update"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_LT(timer.elapsed(), 3000) << "no waiting";
+    EXPECT_EQ(other.State(), TDataSetState::Edit) << "the edit stays for correcting or abandoning";
+
+    dm->SharedTransaction.Commit(); // the first connection's commit closes only its own list
+    EXPECT_FALSE(list().Active());
+    EXPECT_TRUE(other.Active());
+    other.Cancel();
+    second.SharedTransaction.Commit(); // a new transaction sees the first one's change
+    other.Open();
+    EXPECT_EQ(other.FieldAsString("TITEL"), "erste");
+    other.Edit();
+    other.SetFieldValue("TITEL", "zweite");
+    other.Post();
+    second.SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), "zweite");
 }

@@ -1,0 +1,44 @@
+// Named parameters turned into Firebird's '?' markers.
+#include "store/SqlParams.h"
+
+#include "store/FieldText.h"
+
+#include <gtest/gtest.h>
+
+TEST(SqlParams, NamedParametersBecomeMarkersInOrder) {
+    const TTranslatedSql t =
+        TranslateNamedParams("update TBLNOTIZEN\nset\n  ID = :ID,\n  TITEL = :TITEL\nwhere\n  ID = :OLD_ID");
+    EXPECT_EQ(t.sql.toStdString(), "update TBLNOTIZEN\nset\n  ID = ?,\n  TITEL = ?\nwhere\n  ID = ?");
+    EXPECT_EQ(t.names, (QStringList{"ID", "TITEL", "OLD_ID"}));
+}
+
+TEST(SqlParams, ParameterInParenthesesNextToQuotes) {
+    const TTranslatedSql t =
+        TranslateNamedParams("insert into t (a, b, c) VALUES (gen_id(G, 1), 'x', (:TextParam),'NOW')");
+    EXPECT_EQ(t.sql.toStdString(), "insert into t (a, b, c) VALUES (gen_id(G, 1), 'x', (?),'NOW')");
+    EXPECT_EQ(t.names, QStringList{"TextParam"});
+}
+
+TEST(SqlParams, QuotedTextAndCommentsAreLeftAlone) {
+    const TTranslatedSql t = TranslateNamedParams(
+        "select ':no', 'it''s :no', \"A:no\" -- :no\n/* :no */ from t where x = :yes and y = '12:30'");
+    EXPECT_EQ(t.names, QStringList{"yes"});
+    EXPECT_EQ(t.sql.toStdString(),
+              "select ':no', 'it''s :no', \"A:no\" -- :no\n/* :no */ from t where x = ? and y = '12:30'");
+}
+
+TEST(SqlParams, UnterminatedQuoteAndPositionalMarkers) {
+    TTranslatedSql t = TranslateNamedParams("select ? from t where a = :A and b = 'open :x");
+    EXPECT_EQ(t.names, (QStringList{"", "A"}));
+    EXPECT_EQ(t.sql.toStdString(), "select ? from t where a = ? and b = 'open :x");
+    t = TranslateNamedParams("select a:b, x : y, 1:");
+    EXPECT_EQ(t.names, QStringList{"b"});
+}
+
+TEST(FieldText, MidnightLeavesTheTimeOut) {
+    const QLocale de(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(0, 0)), de).toStdString(), "08.12.26");
+    EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)), de).toStdString(),
+              "08.12.26 14:05:09");
+    EXPECT_EQ(DateTimeToText(QDateTime()), "");
+}
