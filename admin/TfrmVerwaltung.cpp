@@ -1,5 +1,318 @@
 #include "admin/TfrmVerwaltung.h"
 
+#include "admin/DatabaseBackup.h"
+#include "platform/Autostart.h"
+#include "platform/DbWaitCursor.h"
+#include "store/TDataModuleNotizen.h"
+#include "store/fb/FbService.h"
+#include "ui/ConnectionStatusBar.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ImageListMain.h"
+#include "ui/MessageDialogs.h"
+#include "ui/WindowLook.h"
+#include "update/TfrmUpdate.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QToolBar>
+#include <stdexcept>
+
 TfrmVerwaltung* frmVerwaltung = nullptr;
 
-TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QWidget(parent) { frmVerwaltung = this; }
+namespace {
+
+// Client positions below the 43-pixel toolbar strip.
+constexpr int kStrip = 43;
+
+const QString kHintBackup = QStringLiteral("Backup der Notizendatenbank");
+const QString kHintRestore = QStringLiteral("Restore der Notizdatenbank");
+const QString kHintUpdate =
+    QStringLiteral("Prüft auf Vorhandensein enes Updates (bei bestehender Internetverbindung)");
+
+template <class F> void Guarded(F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowException(e);
+    }
+}
+
+QIcon Picture24(int imageIndex) {
+    return QIcon(
+        ImageListMain::Pixmap(imageIndex).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                        int imageIndex, int top) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(24, top - kStrip, 140, 30);
+    b->setToolTip(hint);
+    b->setIcon(Picture24(imageIndex));
+    b->setIconSize(QSize(24, 24));
+    return b;
+}
+
+QLabel* MakeExplanation(QWidget* parent, const char* name, const QString& html, const QRect& r) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::RichText);
+    l->setWordWrap(false);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(8);
+    l->setFont(f);
+    l->setText(html);
+    l->setGeometry(r.translated(0, -kStrip));
+    return l;
+}
+
+// Shows a window modally and returns when it has been closed or hidden.
+void ShowModal(QWidget* window) {
+    if (!window)
+        return;
+    if (auto* dialog = qobject_cast<QDialog*>(window)) {
+        dialog->exec();
+        return;
+    }
+    const Qt::WindowModality before = window->windowModality();
+    window->setWindowModality(Qt::ApplicationModal);
+    window->show();
+    QEventLoop loop;
+    QPointer<QWidget> guard(window);
+    while (guard && guard->isVisible())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    if (guard)
+        guard->setWindowModality(before);
+}
+
+// Lets painting and timers run while a server job runs; the user's input waits.
+void PumpWithoutInput() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// Processes pending messages when the sequence ends, also on an error.
+struct TPumpOnExit {
+    ~TPumpOnExit() { QCoreApplication::processEvents(); }
+};
+
+TDataModuleNotizen& Module() {
+    if (!DataModuleNotizen)
+        throw std::runtime_error("Die Datenbank ist nicht verfügbar");
+    return *DataModuleNotizen;
+}
+
+} // namespace
+
+TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
+    // The first users of the client library: a missing library stops here.
+    backupService_ = std::make_unique<fb::Service>();
+    restoreService_ = std::make_unique<fb::Service>();
+    frmVerwaltung = this;
+
+    setObjectName(QStringLiteral("frmVerwaltung"));
+    setWindowTitle(QStringLiteral("Verwaltung"));
+    setProperty("helpContext", kHelpContext);
+    ApplyWindowLook(this);
+    resize(665, 309);
+    move(243, 368);
+
+    ToolBarVerwaltung = MakeToolBar(this, QStringLiteral("Verwaltung"));
+    ToolBarVerwaltung->setObjectName(QStringLiteral("ToolBarVerwaltung"));
+    addToolBar(Qt::TopToolBarArea, ToolBarVerwaltung);
+    ToolBtnBackup = ToolBarVerwaltung->addAction(ImageListMain::Icon(imgBackup), QString());
+    ToolBtnBackup->setObjectName(QStringLiteral("ToolBtnBackup"));
+    ToolBtnBackup->setToolTip(kHintBackup);
+    ToolBtnRestore = ToolBarVerwaltung->addAction(ImageListMain::Icon(imgRestore), QString());
+    ToolBtnRestore->setObjectName(QStringLiteral("ToolBtnRestore"));
+    ToolBtnRestore->setToolTip(kHintRestore);
+    ToolBtnUpdate = ToolBarVerwaltung->addAction(ImageListMain::Icon(imgUpdate), QString());
+    ToolBtnUpdate->setObjectName(QStringLiteral("ToolBtnUpdate"));
+    ToolBtnUpdate->setToolTip(kHintUpdate);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(client);
+
+    BtnBackup = MakeButton(client, "BtnBackup", QStringLiteral("    Backup"), kHintBackup, imgBackup, 64);
+    BtnRestore =
+        MakeButton(client, "BtnRestore", QStringLiteral("    Restore"), kHintRestore, imgRestore, 112);
+    BtnUpdate = MakeButton(client, "BtnUpdate", QStringLiteral("    Update"), kHintUpdate, imgUpdate, 160);
+
+    LabelBackup = MakeExplanation(
+        client, "LabelBackup",
+        QStringLiteral("Erstellt ein <b>Datenbankbackup</b> der Notizen im Programmverzeichnis."),
+        QRect(176, 64, 441, 33));
+    LabelRestore = MakeExplanation(client, "LabelRestore",
+                                   QStringLiteral("Stellt die <b>Datenbank</b> im Programmverzeichnis aus "
+                                                  "einem vorher erstellten Backup wieder her."),
+                                   QRect(176, 112, 393, 41));
+    LabelUpdate = MakeExplanation(client, "LabelUpdate",
+                                  QStringLiteral("Prüft <b>bei vorhandener Internetverbindung</b>, ob ein "
+                                                 "<b>Programmupdate</b> vorliegt und installiert das Update "
+                                                 "nach Bestätigung."),
+                                  QRect(176, 160, 393, 33));
+
+    GroupBoxAutostart = new QGroupBox(QStringLiteral("Autostart"), client);
+    GroupBoxAutostart->setObjectName(QStringLiteral("GroupBoxAutostart"));
+    GroupBoxAutostart->setGeometry(24, 208 - kStrip, 185, 65);
+    RadioButtonAutostart = new QRadioButton(QStringLiteral("automatisch starten"), GroupBoxAutostart);
+    RadioButtonAutostart->setObjectName(QStringLiteral("RadioButtonAutostart"));
+    RadioButtonAutostart->setGeometry(16, 16, 129, 17);
+    RadioButtonAutostart->setToolTip(
+        QStringLiteral("Zettelwerk startet zukünftig automatisch bei jedem Windowsstart"));
+    RadioButtonAutostart->setChecked(true);
+    RadioButtonKeinAutostart =
+        new QRadioButton(QStringLiteral("nicht automatisch starten"), GroupBoxAutostart);
+    RadioButtonKeinAutostart->setObjectName(QStringLiteral("RadioButtonKeinAutostart"));
+    RadioButtonKeinAutostart->setGeometry(16, 40, 153, 17);
+    RadioButtonKeinAutostart->setToolTip(
+        QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jedem Windowsstart"));
+
+    setTabOrder(BtnBackup, BtnUpdate);
+    setTabOrder(BtnUpdate, BtnRestore);
+    setTabOrder(BtnRestore, RadioButtonAutostart);
+    setTabOrder(RadioButtonAutostart, RadioButtonKeinAutostart);
+
+    StatusBarVerwaltung = new TConnectionStatusBar(this);
+    StatusBarVerwaltung->setObjectName(QStringLiteral("StatusBarVerwaltung"));
+    setStatusBar(StatusBarVerwaltung);
+
+    connect(BtnBackup, &QPushButton::clicked, this, [this] { Guarded([this] { BtnBackupClick(); }); });
+    connect(BtnRestore, &QPushButton::clicked, this, [this] { Guarded([this] { BtnRestoreClick(); }); });
+    connect(BtnUpdate, &QPushButton::clicked, this, [this] { Guarded([this] { BtnUpdateClick(); }); });
+    connect(ToolBtnBackup, &QAction::triggered, this, [this] { Guarded([this] { BtnBackupClick(); }); });
+    connect(ToolBtnRestore, &QAction::triggered, this, [this] { Guarded([this] { BtnRestoreClick(); }); });
+    connect(ToolBtnUpdate, &QAction::triggered, this, [this] { Guarded([this] { BtnUpdateClick(); }); });
+    // Selecting a button runs its operation only when the selection changes.
+    connect(RadioButtonAutostart, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            ChoiceSelected(&TfrmVerwaltung::RadioButtonAutostartClick);
+    });
+    connect(RadioButtonKeinAutostart, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            ChoiceSelected(&TfrmVerwaltung::RadioButtonKeinAutostartClick);
+    });
+}
+
+TfrmVerwaltung::~TfrmVerwaltung() {
+    if (frmVerwaltung == this)
+        frmVerwaltung = nullptr;
+}
+
+void TfrmVerwaltung::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        Guarded([this] { FormShow(); });
+}
+
+void TfrmVerwaltung::FormShow() {
+    RefreshAutostartState();
+}
+
+// --- backup and restore ------------------------------------------------------------------
+
+void TfrmVerwaltung::BtnBackupClick() {
+    if (MessageDlg(QStringLiteral("Ein evtl. vorhandenes Backup NOTIZENBACKUP wird überschrieben.\n"
+                                  "Soll jetzt ein Backup gezogen werden?"),
+                   TMsgDlgType::Confirmation, mbYes | mbNo | mbHelp, kHelpContext) == TModalResult::Yes)
+        BackupDatabase();
+}
+
+void TfrmVerwaltung::BtnRestoreClick() {
+    if (MessageDlg(QStringLiteral("Das Backup NOTIZENBACKUP wird geladen und ersetzt den aktuellen "
+                                  "Datenbankinhalt.\n"
+                                  "Soll jetzt die Datenbank wiederhergestellt werden?"),
+                   TMsgDlgType::Confirmation, mbYes | mbNo | mbHelp, kHelpContext) == TModalResult::Yes)
+        RestoreDatabase();
+}
+
+void TfrmVerwaltung::BtnUpdateClick() {
+    ShowModal(frmUpdate);
+}
+
+void TfrmVerwaltung::BackupDatabase() {
+    StatusBarVerwaltung->SetText(QStringLiteral("Datenbankverbindung wurde geschlossen. Backup läuft."));
+    QCoreApplication::processEvents();
+    TDbWaitCursor wait;
+    TPumpOnExit pump;
+    TDataModuleNotizen& dm = Module();
+    dm.Database.Close();
+    StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
+    const QString dir = dm.ProgramDirectory();
+    BackupDatabaseFile(*backupService_, dir + kDatabaseFileName, dir + kBackupFileName, PumpWithoutInput);
+    SystemMessageBox(QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."),
+                     QStringLiteral("Information"));
+    dm.Database.Open();
+    StatusBarVerwaltung->SetText(
+        QStringLiteral("Datenbankverbindung wurde wieder geöffnet. Backup beendet."));
+    StatusBarVerwaltung->SetImage(imgConnected, StatusBarVerwaltung->ImageHint());
+}
+
+void TfrmVerwaltung::RestoreDatabase() {
+    StatusBarVerwaltung->SetText(QStringLiteral("Datenbankverbindung wurde geschlossen. Restore läuft."));
+    QCoreApplication::processEvents();
+    TDbWaitCursor wait;
+    TPumpOnExit pump;
+    TDataModuleNotizen& dm = Module();
+    dm.Database.Close();
+    StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
+    const QString dir = dm.ProgramDirectory();
+    // Whatever opened the connection while the job ran is closed before the file is replaced.
+    RestoreDatabaseFile(*restoreService_, dir + kBackupFileName, dir + kDatabaseFileName, PumpWithoutInput,
+                        [&dm] { dm.Database.Close(); });
+    SystemMessageBox(QStringLiteral("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt."),
+                     QStringLiteral("Information"));
+    dm.Database.Open();
+    StatusBarVerwaltung->SetText(
+        QStringLiteral("Datenbankverbindung wurde wieder geöffnet. Restore beendet."));
+    StatusBarVerwaltung->SetImage(imgConnected, StatusBarVerwaltung->ImageHint());
+}
+
+// --- autostart ---------------------------------------------------------------------------
+
+void TfrmVerwaltung::ChoiceSelected(void (TfrmVerwaltung::*operation)()) {
+    try {
+        (this->*operation)();
+    } catch (const std::exception& e) {
+        if (refreshDepth_ > 0)
+            choiceError_ = std::current_exception();
+        else
+            ShowException(e);
+    }
+}
+
+void TfrmVerwaltung::RefreshAutostartState() {
+    const bool active = Autostart().Exists(kAutostartName);
+    ++refreshDepth_;
+    if (active) {
+        GroupBoxAutostart->setTitle(QStringLiteral("Autostart derzeit AKTIV"));
+        RadioButtonAutostart->setChecked(true);
+    } else {
+        GroupBoxAutostart->setTitle(QStringLiteral("Autostart derzeit NICHT AKTIV"));
+        RadioButtonKeinAutostart->setChecked(true);
+    }
+    --refreshDepth_;
+    if (refreshDepth_ == 0 && choiceError_)
+        std::rethrow_exception(std::exchange(choiceError_, nullptr));
+}
+
+void TfrmVerwaltung::RadioButtonAutostartClick() {
+    if (!Autostart().Write(kAutostartName, QCoreApplication::applicationFilePath()))
+        throw std::runtime_error(
+            QStringLiteral("Failed to set data for '%1'").arg(kAutostartName).toStdString());
+    RefreshAutostartState();
+}
+
+void TfrmVerwaltung::RadioButtonKeinAutostartClick() {
+    Autostart().Remove(kAutostartName);
+    RefreshAutostartState();
+}

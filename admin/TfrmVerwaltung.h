@@ -1,10 +1,76 @@
 #pragma once
-#include <QWidget>
+// The administration window: database backup and restore, update check, autostart choice.
+#include <QMainWindow>
+#include <exception>
+#include <memory>
 
-class TfrmVerwaltung : public QWidget {
+class QAction;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QToolBar;
+class TConnectionStatusBar;
+
+namespace fb {
+class Service;
+}
+
+class TfrmVerwaltung : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int kHelpContext = 1005;
+    static inline const QString kAutostartName = QStringLiteral("Zettelwerk");
+
+    // Creates the backup and restore services, which load the Firebird client library:
+    // fb::LibraryError leaves the constructor when it cannot be loaded.
     explicit TfrmVerwaltung(QWidget* parent = nullptr);
+    ~TfrmVerwaltung() override;
+
+    TConnectionStatusBar* StatusBar() const { return StatusBarVerwaltung; }
+
+    // Handlers, public for the program and the tests; errors leave them as exceptions.
+    void FormShow();
+    void BtnBackupClick();
+    void BtnRestoreClick();
+    void BtnUpdateClick();
+    void BackupDatabase();
+    void RestoreDatabase();
+    void RefreshAutostartState();
+
+public slots:
+    // Enter the program in the autostart list / take it out; both end with a refresh.
+    void RadioButtonAutostartClick();
+    void RadioButtonKeinAutostartClick();
+
+public:
+    QToolBar* ToolBarVerwaltung = nullptr;
+    QAction* ToolBtnBackup = nullptr;
+    QAction* ToolBtnRestore = nullptr;
+    QAction* ToolBtnUpdate = nullptr;
+    QPushButton* BtnBackup = nullptr;
+    QPushButton* BtnRestore = nullptr;
+    QPushButton* BtnUpdate = nullptr;
+    QLabel* LabelBackup = nullptr;
+    QLabel* LabelRestore = nullptr;
+    QLabel* LabelUpdate = nullptr;
+    QGroupBox* GroupBoxAutostart = nullptr;
+    QRadioButton* RadioButtonAutostart = nullptr;
+    QRadioButton* RadioButtonKeinAutostart = nullptr;
+    TConnectionStatusBar* StatusBarVerwaltung = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // A choice button became selected: its operation runs; inside a refresh its error is
+    // kept for the refresh to raise, otherwise it goes to the error display.
+    void ChoiceSelected(void (TfrmVerwaltung::*operation)());
+
+    std::unique_ptr<fb::Service> backupService_;
+    std::unique_ptr<fb::Service> restoreService_;
+    int refreshDepth_ = 0;
+    std::exception_ptr choiceError_;
 };
 
 extern TfrmVerwaltung* frmVerwaltung;
