@@ -321,7 +321,8 @@ TDataModuleNotizen::TDataModuleNotizen(const QString& programDirectory, QObject*
     database_->SetDatabaseName(DatabaseFileName());
     connect(database_.get(), &TDatabase::AfterConnect, this,
             [this] { emit Connected(database_->DatabaseName()); });
-    DataModuleNotizen = this;
+    if (!DataModuleNotizen) // the first module is the process-wide one
+        DataModuleNotizen = this;
 }
 
 TDataModuleNotizen::~TDataModuleNotizen() {

@@ -221,7 +221,8 @@ signals:
     void Connected(const QString& databaseFileName);
 };
 
-// The process-wide instance (set by the program at start, by tests as they need).
+// The process-wide instance: the first data module created sets it (unless already set), its
+// destructor clears it; the program and tests may also set it as they need.
 extern TDataModuleNotizen* DataModuleNotizen;
 
 // Apostrophes written twice, for a text placed between apostrophes in a statement.

@@ -334,7 +334,7 @@ TEST_F(NotizListeTest, SecondConnectionFailsAtOnceOnALockedRow) {
 
     TDataModuleNotizen second(db.Directory());
     ASSERT_TRUE(second.DataModuleCreate());
-    EXPECT_EQ(DataModuleNotizen, &second);
+    EXPECT_EQ(DataModuleNotizen, dm.get()) << "the first module stays the process-wide one";
     TNotizListe& other = second.DataSetNotizliste;
     other.Open();
     EXPECT_EQ(other.FieldAsString("TITEL"), "A") << "reading does not wait for uncommitted changes";
