@@ -1,10 +1,68 @@
 #pragma once
-#include <QWidget>
+// The update window: one start button, the date of the last attempt, the automatic-update
+// preference, progress, status, and the animated download cursor.
+#include <QByteArray>
+#include <QDialog>
+#include <QLabel>
 
-class TfrmUpdate : public QWidget {
+class QCheckBox;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class TUpdateEngine;
+
+// Animated-icon control: holds the animation data; the window never shows it.
+class TAniIcon : public QLabel {
     Q_OBJECT
 public:
+    using QLabel::QLabel;
+    QByteArray AnimationData;
+    bool Active() const { return active_; }
+    void SetActive(bool on) { active_ = on; }
+
+private:
+    bool active_ = false;
+};
+
+class TfrmUpdate : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kHelpContext = 1006;
+    static constexpr int crDownload = 4711; // pointer number of the animated download cursor
+    inline static const QString kCaptionReady = QStringLiteral("auf Update prüfen");
+    inline static const QString kCaptionChecking = QStringLiteral("Updateprüfung gestartet...");
+
     explicit TfrmUpdate(QWidget* parent = nullptr);
+
+    QPushButton* BitBtnUpdate;
+    QLabel* LabelUpdateVersuch;
+    QCheckBox* CBAutomaticUpdateEnabled;
+    QProgressBar* ProgressBarUpdate;
+    QStatusBar* StatusBar1;
+    TAniIcon* AniIcon;
+    TUpdateEngine* UpdateEngine;
+
+    // Handlers.
+    void FormShow();
+    void BitBtnUpdateClick();
+    void UpdateEngineFileProgress(TUpdateEngine* sender, const QString& fileName, int pos, int size);
+    void UpdateEngineStatus(TUpdateEngine* sender, const QString& statusStr, int statusCode, int errCode);
+    void UpdateEngineBeforeFileDownload(TUpdateEngine* sender, int fileIdx, const QString& fileDescription,
+                                        QString& url);
+    void UpdateEngineFileDownloaded(TUpdateEngine* sender, const QString& fileName);
+    void FormClose();
+
+    // Status bar text for one report: text, ", Status: ", code, " Error: ", code.
+    static QString StatusText(const QString& statusStr, int statusCode, int errCode);
+
+    // The update server's control-file address.
+    static QString DefaultUpdateUrl();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 };
 
 extern TfrmUpdate* frmUpdate;

@@ -66,7 +66,7 @@ public:
 private:
     // Returns 0 or the system's error number.
     static int Spawn(const QString& commandLine, bool inheritHandles, pid_t& pid) {
-        const QStringList args = SplitCommandLine(commandLine);
+        const QStringList args = SplitProgramCommandLine(commandLine);
         if (args.isEmpty())
             return ENOENT;
         std::vector<QByteArray> bytes;
