@@ -11,6 +11,16 @@ TNotizListeModel::TNotizListeModel(TNotizListe& liste, QObject* parent)
         endResetModel();
     });
     connect(&liste_, &TNotizListe::RowsAppended, this, [this](int, int) { SyncRows(); });
+    connect(&liste_, &TNotizListe::RowInserted, this, [this](int row) {
+        if (row < 0 || row > rows_) {
+            SyncRows();
+            return;
+        }
+        beginInsertRows({}, row, row);
+        ++rows_;
+        endInsertRows();
+        SyncRows();
+    });
     connect(&liste_, &TNotizListe::RowRemoved, this, [this](int row) {
         if (row < 0 || row >= rows_) {
             SyncRows();
@@ -100,7 +110,7 @@ QVariant TNotizListeModel::data(const QModelIndex& index, int role) const {
 
 QVariant TNotizListeModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kTitleColumn)
-        return tr("Titel");
+        return QStringLiteral("Titel");
     return {};
 }
 

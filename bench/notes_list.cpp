@@ -1,0 +1,291 @@
+// The notes list with 100,000 notes: listing, first screen, search and saving one note,
+// beside isql-fb running the same statements to the last row.
+//
+// The database is generated once into $ZW_BENCH_CACHE (default: the temp dir) and reused.
+// Counters: isql times are net of isql's own start and connect (a trivial statement).
+#include "notes/NoteStatements.h"
+#include "notes/TNotizListeModel.h"
+#include "notes/TfrmAnlegen.h"
+#include "notes/TfrmSuchen.h"
+#include "store/TDataModuleNotizen.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableView>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+constexpr int kNotes = 100000;
+const QString kSearchWord = QStringLiteral("Einkauf");
+
+QString Isql() {
+    return QStringLiteral("isql-fb");
+}
+
+QString CacheDir() {
+    const QString dir = qEnvironmentVariable("ZW_BENCH_CACHE", QDir::tempPath() + "/zw-bench-cache");
+    QDir().mkpath(dir);
+    return dir + "/";
+}
+
+// Runs an isql-fb script on the database; the output goes nowhere. Returns milliseconds.
+double RunIsql(const QString& database, const QString& statements) {
+    const QString script = CacheDir() + "bench.sql";
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write the isql script");
+    file.write(QStringLiteral("SET NAMES UTF8;\nCONNECT '%1' USER 'sysdba' PASSWORD 'lanternix';\n%2\n")
+                   .arg(database, statements)
+                   .toUtf8());
+    file.close();
+    QProcess isql;
+    isql.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    isql.start(Isql(), {"-q", "-bail", "-i", script});
+    if (!isql.waitForFinished(600000) || isql.exitCode() != 0)
+        throw std::runtime_error(("isql-fb failed: " + isql.readAllStandardError()).toStdString());
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// 100,000 notes: titles of 12 to 46 characters and texts of one to four paragraphs,
+// cut at random places from a German text; stamps spread over three years.
+QString GenerateDatabase() {
+    const QString target = CacheDir() + "notizen100k.gdb";
+    if (QFile::exists(target))
+        return target;
+    const QString work = target + ".tmp";
+    QFile::remove(work);
+    const QString delivered = QStringLiteral(ZW_BIN_DIR) + "/notizen.gdb";
+    if (!QFile::copy(delivered, work))
+        throw std::runtime_error(("cannot copy " + delivered).toStdString());
+    QFile::setPermissions(work, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString text = QStringLiteral(
+        "Morgen früh zum Einkauf: Milch, Eier, Brot und Käse, dann zur Post wegen des Pakets für Tante "
+        "Grete. Termin beim Zahnarzt am Donnerstag um halb zehn nicht vergessen, vorher die Unterlagen "
+        "für die Steuererklärung heraussuchen und die Belege der Handwerker sortieren. Idee für das "
+        "Wochenende: Radtour entlang der Elbe bis Meißen, Picknick einpacken, Wetterbericht prüfen. "
+        "Besprechung mit dem Team über die neue Datenbank, Sicherung jeden Abend, Rücksicherung einmal "
+        "im Monat testen. Geburtstagsgeschenk für Jonas besorgen, vielleicht ein Buch über Astronomie "
+        "oder ein Teleskop für Anfänger. Rezept für Apfelkuchen: 500 g Mehl, 250 g Butter, 200 g Zucker, "
+        "drei Eier, ein Päckchen Backpulver, sechs säuerliche Äpfel, Zimt nach Geschmack. Auto zur "
+        "Inspektion bringen, Reifenwechsel anmelden, Winterreifen liegen im Keller links hinter dem "
+        "Regal. Liste der Bücher, die ich noch lesen möchte: Der Zauberberg, Effi Briest, Die "
+        "Blechtrommel, Berlin Alexanderplatz. Passwort für den Router steht auf der Rückseite des "
+        "Geräts, nicht hier aufschreiben. Handwerker kommt am Montag zwischen acht und zwölf Uhr, "
+        "Schlüssel bei Frau Schulze im Erdgeschoss hinterlegen. Urlaubsplanung: Ostsee im Juli, Zimmer "
+        "mit Meerblick, Fahrräder mitnehmen, Bahnfahrkarten früh buchen, Katze zur Nachbarin bringen. "
+        "Notizen zum Vortrag über Datensicherung und Wiederherstellung im Verein am nächsten Freitag.");
+    QString statements =
+        QStringLiteral(
+            "SET TERM ^ ;\n"
+            "EXECUTE BLOCK AS\n"
+            "  DECLARE i INTEGER = 0;\n"
+            "  DECLARE k INTEGER;\n"
+            "  DECLARE n INTEGER;\n"
+            "  DECLARE w VARCHAR(4000) = '%1';\n"
+            "  DECLARE t BLOB SUB_TYPE TEXT;\n"
+            "BEGIN\n"
+            "  WHILE (i < %2) DO BEGIN\n"
+            "    n = 1 + CAST(RAND() * 3 AS INTEGER);\n"
+            "    t = '';\n"
+            "    k = 0;\n"
+            "    WHILE (k < n) DO BEGIN\n"
+            "      IF (k > 0) THEN t = t || ASCII_CHAR(13) || ASCII_CHAR(10);\n"
+            "      t = t || SUBSTRING(w FROM 1 + CAST(RAND() * 1200 AS INTEGER) FOR 80 + CAST(RAND() * 400 "
+            "AS "
+            "INTEGER));\n"
+            "      k = k + 1;\n"
+            "    END\n"
+            "    INSERT INTO TBLNOTIZEN (ID, TITEL, BEMERKUNG, ZEITSTEMPEL) VALUES "
+            "(GEN_ID(GEN_TBLNOTIZEN_ID, 1),\n"
+            "      TRIM(SUBSTRING(:w FROM 1 + CAST(RAND() * 1500 AS INTEGER) FOR 12 + CAST(RAND() * 35 AS "
+            "INTEGER))),\n"
+            "      :t, DATEADD(-CAST(RAND() * 1000 AS INTEGER) DAY TO CURRENT_TIMESTAMP));\n"
+            "    i = i + 1;\n"
+            "  END\n"
+            "END^\n"
+            "SET TERM ; ^\n"
+            "COMMIT;\n")
+            .arg(DoubleApostrophes(text))
+            .arg(kNotes);
+    RunIsql(work, statements);
+    if (!QFile::rename(work, target))
+        throw std::runtime_error("cannot move the generated database into place");
+    return target;
+}
+
+// A working copy per run, so that saved notes do not pile up in the cache.
+struct TBenchDatabase {
+    QString dir;
+    QString file;
+    std::unique_ptr<TDataModuleNotizen> dm;
+    std::unique_ptr<TfrmAnlegen> anlegen;
+    std::unique_ptr<TfrmSuchen> suchen;
+
+    TBenchDatabase() {
+        const QString source = GenerateDatabase();
+        dir = CacheDir() + "run/";
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        file = dir + "notizen.gdb";
+        if (!QFile::copy(source, file))
+            throw std::runtime_error("cannot copy the generated database");
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        anlegen = std::make_unique<TfrmAnlegen>();
+        suchen = std::make_unique<TfrmSuchen>();
+        suchen->resize(716, 391);
+        dm = std::make_unique<TDataModuleNotizen>(dir);
+        DataModuleNotizen = dm.get();
+        if (!dm->DataModuleCreate())
+            throw std::runtime_error(dm->LastConnectError().toStdString());
+    }
+    void Disconnect() {
+        suchen->hide();
+        if (dm->Database.Connected())
+            dm->Database.Close(); // isql-fb's engine needs the file to itself
+    }
+    void Connect() {
+        if (!dm->Database.Connected())
+            dm->Database.Open();
+    }
+};
+
+TBenchDatabase& Db() {
+    static TBenchDatabase db;
+    return db;
+}
+
+// Opens the list as the window does and fetches to the last row.
+void BM_Window_ListAllToLastRow(benchmark::State& state) {
+    auto& db = Db();
+    db.Connect();
+    db.suchen->show();
+    for (auto _ : state) {
+        db.suchen->ListAllNotes();
+        db.dm->DataSetNotizliste.Last();
+        benchmark::DoNotOptimize(db.suchen->Model()->rowCount());
+    }
+    state.counters["rows"] = db.suchen->Model()->rowCount();
+    db.suchen->hide();
+}
+
+void BM_Window_SearchToLastRow(benchmark::State& state) {
+    auto& db = Db();
+    db.Connect();
+    db.suchen->show();
+    for (auto _ : state) {
+        db.suchen->EditSuchen->setText(kSearchWord);
+        db.suchen->EditSuchenClickBtn();
+        db.dm->DataSetNotizliste.Last();
+        benchmark::DoNotOptimize(db.suchen->Model()->rowCount());
+    }
+    state.counters["rows"] = db.suchen->Model()->rowCount();
+    db.suchen->hide();
+}
+
+// Showing the window until the first screen of the grid is painted.
+void BM_Window_ShowFirstScreen(benchmark::State& state) {
+    auto& db = Db();
+    db.Connect();
+    for (auto _ : state) {
+        db.suchen->show(); // lists unordered
+        db.suchen->DBGridNotizen->viewport()->repaint();
+        QApplication::processEvents();
+        state.PauseTiming();
+        db.suchen->hide();
+        state.ResumeTiming();
+    }
+    state.counters["rows_loaded"] = db.suchen->Model() ? db.suchen->Model()->rowCount() : 0;
+}
+
+void BM_Window_ShowFirstScreenOrdered(benchmark::State& state) {
+    auto& db = Db();
+    db.Connect();
+    db.suchen->show();
+    for (auto _ : state) {
+        db.suchen->ListAllNotes();
+        db.suchen->DBGridNotizen->viewport()->repaint();
+        QApplication::processEvents();
+    }
+    db.suchen->hide();
+}
+
+// Saving one note while the list is open (the commit empties it).
+void BM_Window_SaveNote(benchmark::State& state) {
+    auto& db = Db();
+    db.Connect();
+    const QString text = QString("Zeile mit etwas Text\r\n").repeated(20);
+    for (auto _ : state) {
+        state.PauseTiming();
+        db.anlegen->show();
+        db.anlegen->EditTitel->setText("Benchmark-Notiz");
+        db.anlegen->Memo->setPlainText(text);
+        state.ResumeTiming();
+        db.anlegen->BtnSaveClick();
+    }
+}
+
+void IsqlBench(benchmark::State& state, const QString& statements) {
+    auto& db = Db();
+    db.Disconnect();
+    const double baseline = RunIsql(db.file, "select 1 from rdb$database;");
+    double total = 0;
+    for (auto _ : state) {
+        const double ms = RunIsql(db.file, statements);
+        total += ms;
+        state.SetIterationTime(ms / 1000.0);
+    }
+    state.counters["net_ms"] = total / state.iterations() - baseline;
+    state.counters["startup_ms"] = baseline;
+}
+
+void BM_Isql_SelectAll(benchmark::State& state) {
+    IsqlBench(state, "SET BLOB OFF;\nselect * from tblnotizen order by tblnotizen.titel asc ;");
+}
+void BM_Isql_SelectAllWithTexts(benchmark::State& state) {
+    IsqlBench(state, "SET BLOB ALL;\nselect * from tblnotizen order by tblnotizen.titel asc ;");
+}
+void BM_Isql_Search(benchmark::State& state) {
+    IsqlBench(state, "SET BLOB OFF;\n" + BuildSearchStatement(kSearchWord) + ";");
+}
+void BM_Isql_SaveNote(benchmark::State& state) {
+    IsqlBench(state, BuildInsertStatement("Benchmark-Notiz").replace(":TextParam", "'Zeile mit etwas Text'") +
+                         ";\nCOMMIT;");
+}
+} // namespace
+
+BENCHMARK(BM_Window_ShowFirstScreen)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_Window_ShowFirstScreenOrdered)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_Window_ListAllToLastRow)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Window_SearchToLastRow)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Window_SaveNote)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_Isql_SelectAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_Isql_SelectAllWithTexts)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_Isql_Search)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_Isql_SaveNote)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Zettelwerk");
+    benchmark::Initialize(&argc, argv);
+    try {
+        Db();
+    } catch (const std::exception& e) {
+        fprintf(stderr, "bench set-up failed: %s\n", e.what());
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
