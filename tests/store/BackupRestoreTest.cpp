@@ -1,0 +1,98 @@
+// The services-manager wrapper against the embedded server, on copies of the delivered database.
+#include "common/TempDatabase.h"
+#include "store/fb/FbError.h"
+#include "store/fb/FbService.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+const std::string kUser = "sysdba";
+const std::string kPassword = "lanternix";
+
+} // namespace
+
+TEST(FbServiceBlocks, ParameterLayout) {
+    const std::string spb = fb::ServiceAttachSpb("sysdba", "lanternix");
+    EXPECT_EQ(spb, std::string("\x02\x02\x1c\x06sysdba\x1d\x09lanternix", 21));
+
+    const std::string backup = fb::BackupRequest("/a.gdb", "/b.gbk");
+    EXPECT_EQ(backup, std::string("\x01\x6a\x06\x00/a.gdb\x05\x06\x00/b.gbk", 19));
+
+    const std::string restore = fb::RestoreRequest("/b.gbk", "/a.gdb", 4096, true);
+    // file, database, options = replace (0x1000), page size 4096
+    EXPECT_EQ(restore, std::string("\x02\x05\x06\x00/b.gbk\x6a\x06\x00/a.gdb"
+                                   "\x6c\x00\x10\x00\x00"
+                                   "\x0a\x00\x10\x00\x00",
+                                   29));
+    EXPECT_THROW(fb::BackupRequest(std::string(70000, 'x'), "/b.gbk"), fb::Error);
+}
+
+class FbServiceTest : public ::testing::Test {
+protected:
+    QString Backup() const { return db.Directory() + "notizenbackup.gbk"; }
+    TTempDatabase db;
+    fb::Service service;
+};
+
+TEST_F(FbServiceTest, BackupThenRestoreIntoANewFile) {
+    service.Attach(kUser, kPassword);
+    ASSERT_TRUE(service.Attached());
+    service.Attach(kUser, kPassword); // still the same attachment
+    service.StartBackup(Native(db.File()), Native(Backup()));
+    service.WaitUntilFinished();
+    ASSERT_GT(QFileInfo(Backup()).size(), 0);
+
+    // The same attachment runs the next job.
+    const QString restored = db.Directory() + "restored.gdb";
+    int idles = 0;
+    service.StartRestore(Native(Backup()), Native(restored), 4096, true);
+    service.WaitUntilFinished([&] { ++idles; });
+    ASSERT_TRUE(QFileInfo::exists(restored));
+    EXPECT_EQ(fb::DatabaseShutdownMode(Native(restored), kUser, kPassword), 0);
+    EXPECT_GE(idles, 0);
+}
+
+TEST_F(FbServiceTest, FailedJobsRaiseTheServerMessage) {
+    service.Attach(kUser, kPassword);
+    auto restoreFrom = [&](const QString& backup) -> std::string {
+        try {
+            service.StartRestore(Native(backup), Native(db.Directory() + "x.gdb"), 4096, true);
+            service.WaitUntilFinished();
+        } catch (const fb::Error& e) {
+            return e.what();
+        }
+        return {};
+    };
+    EXPECT_NE(restoreFrom(db.Directory() + "missing.gbk").find("cannot open backup file"), std::string::npos);
+
+    QFile junk(db.Directory() + "junk.gbk");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4000, '\x5a'));
+    junk.close();
+    EXPECT_NE(restoreFrom(junk.fileName()), "");
+    EXPECT_FALSE(QFileInfo::exists(db.Directory() + "x.gdb"));
+
+    // The attachment is still usable after failures.
+    std::string message;
+    try {
+        service.StartBackup(Native(db.Directory() + "none.gdb"), Native(Backup()));
+        service.WaitUntilFinished();
+    } catch (const fb::Error& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("none.gdb"), std::string::npos) << message;
+    EXPECT_NE(message.back(), '.');
+}
+
+TEST_F(FbServiceTest, NotAttached) {
+    EXPECT_FALSE(service.Attached());
+    EXPECT_THROW(service.StartBackup(Native(db.File()), Native(Backup())), fb::Error);
+    EXPECT_THROW(service.WaitUntilFinished(), fb::Error);
+}
