@@ -190,8 +190,12 @@ struct TQuery::Impl : TTransactionClient {
             const QString name = i < paramNames.size() ? paramNames[i] : QString();
             stmt->SetNull(i);
             for (const auto& p : blobParams)
-                if (!name.isEmpty() && p.first.compare(name, Qt::CaseInsensitive) == 0)
-                    stmt->SetBlobData(i, p.second.toUtf8());
+                if (!name.isEmpty() && p.first.compare(name, Qt::CaseInsensitive) == 0) {
+                    if (stmt->ParamIsBlob(i))
+                        stmt->SetBlobData(i, p.second.toUtf8());
+                    else
+                        stmt->SetText(i, p.second.toUtf8()); // the server converts the text
+                }
         }
         stmt->Execute(tr.impl()->tr);
     }

@@ -2,6 +2,8 @@
 // statement objects and the behaviour rules they follow.
 #include "StoreTestSupport.h"
 
+#include <QRegularExpression>
+
 TEST_F(StoreFixture, ConnectsToTheDatabaseInTheProgramDirectory) {
     EXPECT_TRUE(dm->Database.Connected());
     EXPECT_EQ(dm->ProgramDirectory(), db.Directory());
@@ -19,7 +21,10 @@ TEST_F(StoreFixture, DatabaseInfoItems) {
     EXPECT_GE(info.odsVersion, 12);
     EXPECT_GT(info.allocation, 0);
     EXPECT_NE(info.serverVersion.indexOf("Firebird"), -1) << info.serverVersion.toStdString();
-    EXPECT_FALSE(TDataModuleNotizen::ClientLibraryVersion().isEmpty());
+    EXPECT_TRUE(QRegularExpression(R"(^\d+\.\d+\.\d+\.\d+$)")
+                    .match(TDataModuleNotizen::ClientLibraryVersion())
+                    .hasMatch())
+        << TDataModuleNotizen::ClientLibraryVersion().toStdString();
 }
 
 TEST(DataModuleConnect, MissingFileFailsWithAMessage) {
@@ -30,6 +35,7 @@ TEST(DataModuleConnect, MissingFileFailsWithAMessage) {
     EXPECT_FALSE(m.DataModuleCreate());
     EXPECT_FALSE(m.LastConnectError().isEmpty());
     EXPECT_FALSE(m.LastConnectError().endsWith('.'));
+    EXPECT_NE(m.LastConnectError().indexOf("notizen.gdb"), -1) << m.LastConnectError().toStdString();
     EXPECT_FALSE(m.Database.Connected());
     EXPECT_EQ(broadcasts, 0);
 }

@@ -366,3 +366,19 @@ TEST_F(NotizListeTest, SecondConnectionFailsAtOnceOnALockedRow) {
     second.SharedTransaction.Commit();
     EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), "zweite");
 }
+
+TEST_F(NotizListeTest, OpeningWhileClosedConnectsAndBroadcasts) {
+    AddNote("A", "1");
+    int broadcasts = 0;
+    QObject::connect(dm.get(), &TDataModuleNotizen::Connected, [&] { ++broadcasts; });
+    dm->Database.Close();
+    list().Open();
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_TRUE(dm->SharedTransaction.InTransaction());
+    EXPECT_EQ(broadcasts, 1);
+    EXPECT_EQ(list().FieldAsString("TITEL"), "A");
+    dm->SharedTransaction.Commit();
+    list().SetSelectSQL("  ");
+    EXPECT_EQ(ErrorOf([&] { list().Open(); }), "Empty SQL Statement");
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+}
