@@ -1,0 +1,92 @@
+// A program updates its own executable from a loopback HTTP server: the engine writes out the
+// updater and ends, the updater waits for the program's process, replaces the executable and
+// starts the program again.
+#include "update/UpdateTestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<int> MessageNumbers(const QByteArray& log) {
+    static const QRegularExpression re(R"(^.{19} : \[(\d+)\] )");
+    QList<int> numbers;
+    for (const QByteArray& line : log.split('\n')) {
+        const auto m = re.match(QString::fromLocal8Bit(line));
+        if (m.hasMatch())
+            numbers << m.captured(1).toInt();
+    }
+    return numbers;
+}
+
+} // namespace
+
+TEST(HandOffEndToEnd, ProgramIsReplacedAndRestarted) {
+    updtest::THttpServer server;
+    ASSERT_TRUE(server.Running());
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString dir = work.path() + "/";
+    QDir().mkpath(dir + "tmp");
+
+    // The running program is a copy of the test host; its replacement a script that records
+    // its arguments and the time it ran.
+    ASSERT_TRUE(QFile::copy(ZW_TEST_HOST, dir + "hostprog"));
+    QFile::setPermissions(dir + "hostprog", QFile::permissions(ZW_TEST_HOST));
+    const QByteArray newProgram = "#!/bin/sh\necho \"$@\" > restarted.txt\n";
+    updtest::WriteFile(server.Root() + "/hostprog_new", newProgram);
+    updtest::WriteFile(server.Root() + "/zettelwerk.inf",
+                       "[update]\nunconditional=yes\n"
+                       "[application]\nappupdate=1\nappname=hostprog\nappparam=restarted\n"
+                       "appcomps=hostprog_new\nsilentrestart=1\n"
+                       "[files]\ncount=1\n[file1]\nurl=" +
+                           server.Url("/files/hostprog_new").toUtf8() + "\ndescr=the program\n");
+
+    QProcess host;
+    host.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", dir + "tmp");
+    env.insert("ZW_TESTHOST_LINGER_MS", "1500"); // the program ends 1.5 s after the hand-off
+    host.setProcessEnvironment(env);
+    host.setProcessChannelMode(QProcess::ForwardedChannels);
+    host.start(dir + "hostprog", {server.Url("/files/zettelwerk.inf")});
+    ASSERT_TRUE(host.waitForStarted(10000));
+    // While the program still runs, its executable must stay untouched.
+    bool replacedEarly = false;
+    for (int i = 0; i < 1200 && !host.waitForFinished(50); ++i) {
+        if (updtest::ReadFile(dir + "hostprog") == newProgram)
+            replacedEarly = true;
+    }
+    ASSERT_EQ(host.state(), QProcess::NotRunning);
+    EXPECT_FALSE(replacedEarly) << "the updater waits for the program's process";
+    EXPECT_EQ(host.exitCode(), 0) << "the program was told to end";
+
+    for (int i = 0; i < 200 && !QFileInfo::exists(dir + "restarted.txt"); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFileInfo::exists(dir + "restarted.txt")) << "the program was started again";
+    EXPECT_EQ(updtest::ReadFile(dir + "restarted.txt"), "restarted\n");
+    EXPECT_EQ(updtest::ReadFile(dir + "hostprog"), newProgram);
+    EXPECT_FALSE(QFileInfo::exists(dir + "hostprog_new"));
+    EXPECT_TRUE(QFileInfo(dir + "tmp/upd.exe").isExecutable());
+    EXPECT_FALSE(QFileInfo::exists(dir + "tmp/upd.ex_"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "tmp/zettelwerk.inf"));
+
+    const QByteArray log = updtest::ReadFile(dir + "WUPDATE.LOG");
+    EXPECT_EQ(MessageNumbers(log), (QList<int>{963, 918, 921, 915, 926, 943, 915, 962, 948, 949, 959, 958}))
+        << log.toStdString();
+    const QList<QByteArray> lines = log.trimmed().split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.last().endsWith(" : upd restart " + QFile::encodeName(dir) + "hostprog restarted"))
+        << lines.last().toStdString();
+    const QByteArray spawn = lines[lines.size() - 2];
+    EXPECT_TRUE(spawn.contains("[958] Spawn " + QFile::encodeName(dir) + "tmp/upd.exe "));
+    // The restart command holds a blank, so it travels as one quoted argument.
+    EXPECT_TRUE(spawn.endsWith(" L \"" + QFile::encodeName(dir) +
+                               "hostprog restarted\" hostprog_new (Status:0) (Error:0)"))
+        << spawn.toStdString();
+}
