@@ -143,3 +143,27 @@ TEST_F(StoreFixture, ReplacingTheTextClosesTheResult) {
     EXPECT_EQ(ErrorOf([&] { dm->QueryNotizen.FieldAsString("TITEL"); }),
               "QueryNotizen: Field 'TITEL' not found");
 }
+
+TEST_F(StoreFixture, LongTextTravelsInManySegments) {
+    QString text;
+    for (int i = 0; text.size() < 200000; ++i)
+        text += QString("Zeile %1 mit Umlauten äöüß und Zeichen ' \" : ?\r\n").arg(i);
+    AddNote("lang", text);
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "BEMERKUNG"), text);
+    dm->DataSetNotizliste.Open();
+    EXPECT_EQ(dm->DataSetNotizliste.FieldAsString("BEMERKUNG"), text);
+    dm->DataSetNotizliste.Edit();
+    dm->DataSetNotizliste.SetFieldValue("BEMERKUNG", text + "Ende");
+    dm->DataSetNotizliste.Post();
+    dm->SharedTransaction.Commit();
+    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "BEMERKUNG"), text + "Ende");
+}
+
+TEST_F(StoreFixture, InformationNeedsAConnection) {
+    dm->Database.Close();
+    EXPECT_EQ(ErrorOf([&] { dm->DatabaseInfo(); }), "Cannot perform operation -- DB is not open");
+    dm->Database.Close(); // a closed connection stays closed
+    EXPECT_FALSE(dm->Database.Connected());
+    dm->Database.Open();
+    EXPECT_EQ(dm->DatabaseInfo().pageSize, 4096);
+}
