@@ -53,7 +53,7 @@ TEST_F(EngineFixture, NoNewVersionReportsStatusFourAndCloses) {
     updtest::WriteFile(Work("local.bin"), "x");
     ServeControlFile("[update]\ndate=01/01/2000\nlocalversion={APP}/local.bin\n");
     engine.RunUpdate();
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{928, 930, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{928, 930, 949}));
     EXPECT_EQ(statuses[statuses.size() - 2].status, 4);
 }
 
@@ -65,7 +65,7 @@ TEST_F(EngineFixture, QueryAnsweredNoDownloadsNothing) {
     host.answers = {TModalResult::No};
     engine.RunUpdate();
 
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{936, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{936, 949}));
     ASSERT_EQ(host.asks.size(), 1u);
     EXPECT_EQ(host.asks[0].text, "Really\rupdate?");
     EXPECT_EQ(host.asks[0].type, TMsgDlgType::Information);
@@ -84,7 +84,7 @@ TEST_F(EngineFixture, PromptOnceNoStillFinishes) {
     ASSERT_EQ(host.asks.size(), 1u);
     EXPECT_EQ(host.asks[0].text, "Download update files ?");
     EXPECT_EQ(host.asks[0].type, TMsgDlgType::Confirmation);
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{943, 948, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{943, 948, 949}));
     EXPECT_EQ(platform.process.started, QStringList{"after.sh now"});
     EXPECT_FALSE(QFileInfo::exists(Work("a.txt")));
 }
@@ -105,7 +105,7 @@ TEST_F(EngineFixture, PromptOnceYesAsksOnceForThreeFiles) {
     EXPECT_EQ(updtest::ReadFile(Work("a.txt")), "A");
     EXPECT_EQ(updtest::ReadFile(Work("b.txt")), "BB");
     EXPECT_EQ(updtest::ReadFile(Work("c.txt")), "CCC");
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{943, 915, 915, 915, 948, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{943, 915, 915, 915, 948, 949}));
 }
 
 TEST_F(EngineFixture, PromptAllAsksPerFileAndSkipsRefused) {
@@ -133,7 +133,7 @@ TEST_F(EngineFixture, OneFailedFileOfTwoKeepsTheOtherAndDoesNotRestart) {
 
     EXPECT_EQ(updtest::ReadFile(Work("good.txt")), "good");
     EXPECT_FALSE(QFileInfo::exists(Work("missing.txt")));
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{943, 915, 962, 915, 916, 946, 948, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{943, 915, 962, 915, 916, 946, 948, 949}));
     const auto failed = std::find_if(statuses.begin(), statuses.end(),
                                      [](auto& s) { return s.text.startsWith("Cannot download"); });
     ASSERT_NE(failed, statuses.end());
@@ -149,7 +149,7 @@ TEST_F(EngineFixture, ActionsRunInOrder) {
                      "runbefore=before.sh\nshowURL=http://127.0.0.1/news.html\n");
     engine.RunUpdate();
 
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{934, 935, 942, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{934, 935, 942, 949}));
     ASSERT_EQ(host.asks.size(), 1u);
     EXPECT_EQ(host.asks[0].text, "Hello\rWorld");
     EXPECT_EQ(host.asks[0].type, TMsgDlgType::Information);
@@ -183,7 +183,7 @@ TEST_F(EngineFixture, ReleaseNotesRefusedEndsWithoutDownloads) {
     EXPECT_EQ(host.texts[0].Lines, (QStringList{"line one", "line two"}));
     EXPECT_EQ(host.texts[0].OkButton, "Ok");
     EXPECT_EQ(host.texts[0].CancelButton, "Nein");
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{937, 915, 938, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{937, 915, 938, 949}));
     EXPECT_FALSE(QFileInfo::exists(Work("a.txt")));
     EXPECT_FALSE(QFileInfo::exists(TmpDir() + "/notes.txt")) << "the fetched text is deleted";
 }
@@ -196,7 +196,7 @@ TEST_F(EngineFixture, LicenceIsFetchedEvenAfterRefusedNotesButNotShown) {
     host.textAnswers = {false};
     engine.RunUpdate();
     EXPECT_EQ(host.texts.size(), 1u);
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{937, 915, 938, 939, 915, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{937, 915, 938, 939, 915, 949}));
 }
 
 TEST_F(EngineFixture, HandOffWritesUpdaterAndEndsTheProgram) {
@@ -207,7 +207,7 @@ TEST_F(EngineFixture, HandOffWritesUpdaterAndEndsTheProgram) {
     engine.SetUpdaterResourceOverride(SzddCompress("updater bytes", 'e'));
     engine.RunUpdate();
 
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{943, 915, 962, 948, 949, 959, 958});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{943, 915, 962, 948, 949, 959, 958}));
     EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "updater bytes");
     EXPECT_TRUE(QFileInfo(TmpDir() + "/upd.exe").isExecutable());
     EXPECT_FALSE(QFileInfo::exists(TmpDir() + "/upd.ex_"));
@@ -286,7 +286,7 @@ TEST_F(EngineFixture, SignatureCheckFailureEndsTheRun) {
     ServeControlFile("[update]\nsignature=Other\nunconditional=yes\n");
     engine.SignatureCheck = true;
     engine.RunUpdate();
-    EXPECT_EQ(LogNumbers(), kStart + QList<int>{927, 949});
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{927, 949}));
 }
 
 TEST_F(EngineFixture, NoSessionMeansOnlyClosing) {
