@@ -375,13 +375,22 @@ void TDataModuleNotizen::RunInSharedTransaction(TQuery& query, const QStringList
         SharedTransaction.Commit();
 }
 
+QString ClientVersionNumbers(const QString& text) {
+    // "LI-V6.3.11.33637 Firebird 3.0": the V part carries the old compatible major and minor
+    // numbers, then the patch level and the build; the product version follows the name.
+    const QRegularExpressionMatch full =
+        QRegularExpression(R"(V\d+\.\d+\.(\d+)\.(\d+)\s+Firebird\s+(\d+)\.(\d+))").match(text);
+    if (full.hasMatch())
+        return full.captured(3) + '.' + full.captured(4) + '.' + full.captured(1) + '.' + full.captured(2);
+    const QRegularExpressionMatch any = QRegularExpression(R"((\d+(?:\.\d+)+))").match(text);
+    return any.hasMatch() ? any.captured(1) : text;
+}
+
 QString TDataModuleNotizen::ClientLibraryVersion() {
     try {
         char buf[256] = {0};
         fb::Client().isc_get_client_version(buf);
-        const QString text = QString::fromLatin1(buf);
-        const QRegularExpressionMatch m = QRegularExpression(R"((\d+(?:\.\d+)+))").match(text);
-        return m.hasMatch() ? m.captured(1) : text;
+        return ClientVersionNumbers(QString::fromLatin1(buf));
     } catch (const std::exception&) {
         return {};
     }

@@ -227,3 +227,7 @@ extern TDataModuleNotizen* DataModuleNotizen;
 
 // Apostrophes written twice, for a text placed between apostrophes in a statement.
 QString QuoteSqlText(const QString& text);
+
+// The four version numbers of a client or server version text such as
+// "LI-V6.3.11.33637 Firebird 3.0" -> "3.0.11.33637".
+QString ClientVersionNumbers(const QString& text);

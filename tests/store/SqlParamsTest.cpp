@@ -2,6 +2,7 @@
 #include "store/SqlParams.h"
 
 #include "store/FieldText.h"
+#include "store/TDataModuleNotizen.h"
 
 #include <gtest/gtest.h>
 
@@ -41,4 +42,12 @@ TEST(FieldText, MidnightLeavesTheTimeOut) {
     EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)), de).toStdString(),
               "08.12.26 14:05:09");
     EXPECT_EQ(DateTimeToText(QDateTime()), "");
+}
+
+TEST(ClientVersion, ProductVersionFromTheVersionText) {
+    EXPECT_EQ(ClientVersionNumbers("LI-V6.3.11.33637 Firebird 3.0").toStdString(), "3.0.11.33637");
+    EXPECT_EQ(ClientVersionNumbers("WI-V6.3.5.32224 Firebird 3.0").toStdString(), "3.0.5.32224");
+    EXPECT_EQ(ClientVersionNumbers("WI-V2.5.9.27139 Firebird 2.5").toStdString(), "2.5.9.27139");
+    EXPECT_EQ(ClientVersionNumbers("something 1.2.3").toStdString(), "1.2.3");
+    EXPECT_EQ(QuoteSqlText("it's 'x'").toStdString(), "it''s ''x''");
 }
