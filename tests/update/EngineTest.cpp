@@ -154,7 +154,7 @@ TEST_F(EngineFixture, ActionsRunInOrder) {
     EXPECT_EQ(host.asks[0].text, "Hello\rWorld");
     EXPECT_EQ(host.asks[0].type, TMsgDlgType::Information);
     EXPECT_EQ(host.asks[0].buttons, int(mbOK));
-    EXPECT_EQ(platform.html.shown, QStringList{QDir::currentPath() + "/page.html"});
+    EXPECT_EQ(platform.html.shown, QStringList{QDir::currentPath() + "/./page.html"});
     EXPECT_EQ(platform.process.started, QStringList{"before.sh"});
     EXPECT_EQ(platform.browser.newWindows, QStringList{"http://127.0.0.1/news.html"});
     EXPECT_TRUE(platform.browser.systemOpened.isEmpty());

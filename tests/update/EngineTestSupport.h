@@ -12,6 +12,10 @@
 #include <deque>
 #include <gtest/gtest.h>
 
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
 struct TAskRecord {
     QString text;
     TMsgDlgType type;
