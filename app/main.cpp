@@ -1,7 +1,135 @@
-#include <QApplication>
+// Program entry: creates every window and the data module once, runs the tray, tears down in
+// reverse order.
+#include "admin/TfrmVerwaltung.h"
+#include "app/TfrmAutostartDialog.h"
+#include "app/TfrmMain.h"
+#include "info/TfrmAboutBox.h"
+#include "notes/TfrmAnlegen.h"
+#include "notes/TfrmSuchen.h"
+#include "platform/VersionInfo.h"
+#include "store/TDataModuleNotizen.h"
+#include "store/fb/FbApi.h"
+#include "ui/ConnectionStatusBar.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ImageListMain.h"
+#include "ui/MessageDialogs.h"
+#include "update/TfrmUpdate.h"
+
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+int printVersion() {
+    const auto r = ReadVersionResource(QStringLiteral("/proc/self/exe"));
+    QString product = QStringLiteral("?"), file = QStringLiteral("?");
+    if (r && !r->translations.isEmpty()) {
+        const QString p = "\\StringFileInfo\\" + r->translations[0].Key() + "\\";
+        product = r->Value(p + "ProductVersion");
+        file = r->Value(p + "FileVersion");
+    }
+    std::printf("Zettelwerk %s (Dateiversion %s)\n", product.toUtf8().constData(), file.toUtf8().constData());
+    return 0;
+}
+
+int printUsage() {
+    std::printf("Aufruf: zettelwerk [/debug | -debug]\n"
+                "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
+                "notizen.gdb und zettelwerk.chm liegen neben dem Programm.\n"
+                "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
+                "  --version       Version ausgeben\n"
+                "  --help          diese Hilfe\n"
+                "Umgebung: ZW_QUIT_WHEN_IDLE=1 beendet das Programm, sobald es bereit ist.\n");
+    return 0;
+}
+
+void markConnected(QWidget* window, TConnectionStatusBar* bar, const QString& fileName) {
+    if (window && bar)
+        bar->MarkConnected(fileName);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Zettelwerk");
-    return 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0)
+            return printVersion();
+        if (std::strcmp(argv[i], "--help") == 0)
+            return printUsage();
+    }
+
+    TZettelwerkApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zettelwerk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Zettelwerk"));
+    QApplication::setWindowIcon(ImageListMain::TrayIcon());
+    // The main window is never shown; only its close ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    int exitCode = 0;
+    std::unique_ptr<TfrmMain> main;
+    std::unique_ptr<TfrmAboutBox> about;
+    std::unique_ptr<TfrmSuchen> suchen;
+    std::unique_ptr<TfrmAnlegen> anlegen;
+    std::unique_ptr<TfrmVerwaltung> verwaltung;
+    std::unique_ptr<TfrmUpdate> update;
+    std::unique_ptr<TDataModuleNotizen> dataModule;
+    std::unique_ptr<TfrmAutostartDialog> autostart;
+
+    try {
+        main = std::make_unique<TfrmMain>();
+        QObject::connect(main.get(), &TfrmMain::Closed, &app, &QCoreApplication::quit);
+        about = std::make_unique<TfrmAboutBox>();
+        suchen = std::make_unique<TfrmSuchen>();
+        anlegen = std::make_unique<TfrmAnlegen>();
+        // The administration window's services are the first users of the client library.
+        fb::Client();
+        verwaltung = std::make_unique<TfrmVerwaltung>();
+        update = std::make_unique<TfrmUpdate>();
+
+        dataModule = std::make_unique<TDataModuleNotizen>();
+        DataModuleNotizen = dataModule.get();
+        QObject::connect(dataModule.get(), &TDataModuleNotizen::Connected, [](const QString& fileName) {
+            markConnected(frmAnlegen, frmAnlegen ? frmAnlegen->StatusBar() : nullptr, fileName);
+            markConnected(frmSuchen, frmSuchen ? frmSuchen->StatusBar() : nullptr, fileName);
+            markConnected(frmVerwaltung, frmVerwaltung ? frmVerwaltung->StatusBar() : nullptr, fileName);
+        });
+        bool quitRequested = false;
+        if (!dataModule->DataModuleCreate()) {
+            MessageDlg(
+                QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
+                TMsgDlgType::Custom, mbOK);
+            quitRequested = true;
+            exitCode = 1;
+        }
+
+        autostart = std::make_unique<TfrmAutostartDialog>();
+
+        // After a failed connect the loop does not run at all: no timer is served.
+        if (!quitRequested) {
+            main->StartupComplete();
+            if (qEnvironmentVariable("ZW_QUIT_WHEN_IDLE") == QLatin1String("1"))
+                QTimer::singleShot(0, &app, &QCoreApplication::quit);
+            exitCode = app.exec();
+        }
+    } catch (const fb::LibraryError& e) {
+        ShowException(e);
+        exitCode = 2;
+    } catch (const std::exception& e) {
+        ShowException(e);
+        exitCode = 3;
+    }
+
+    // Reverse order of creation; the data module commits and disconnects.
+    autostart.reset();
+    dataModule.reset();
+    DataModuleNotizen = nullptr;
+    update.reset();
+    verwaltung.reset();
+    anlegen.reset();
+    suchen.reset();
+    about.reset();
+    main.reset();
+    return exitCode;
 }

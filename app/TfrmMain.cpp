@@ -1,0 +1,159 @@
+#include "app/TfrmMain.h"
+
+#include "admin/TfrmVerwaltung.h"
+#include "app/TExeInfo.h"
+#include "app/TFlatMenuStyle.h"
+#include "app/THelpHook.h"
+#include "app/TfrmAutostartDialog.h"
+#include "info/TfrmAboutBox.h"
+#include "notes/TfrmAnlegen.h"
+#include "notes/TfrmSuchen.h"
+#include "platform/TrayIcon.h"
+#include "ui/ImageListMain.h"
+#include "ui/MessageDialogs.h"
+#include "ui/WindowLook.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QTimer>
+
+TfrmMain* frmMain = nullptr;
+
+void ShowAndBringToFront(QWidget* window) {
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+    frmMain = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Zettelwerk"));
+    setProperty("helpContext", kHelpContext);
+
+    // Version texts first: the tray icon's start-up handler needs them.
+    ExeInfo = new TExeInfo(this);
+
+    menuStyle_ = new TFlatMenuStyle;
+    menuStyle_->setParent(this);
+    PopupMenuTray = new QMenu(this);
+    PopupMenuTray->setObjectName(QStringLiteral("PopupMenuTray"));
+    PopupMenuTray->setStyle(menuStyle_);
+    PopupMenuTray->setFont(MenuFont());
+    QPalette pal = PopupMenuTray->palette();
+    pal.setColor(QPalette::Base, QColor(Qt::white));
+    pal.setColor(QPalette::Button, QColor(0xEC, 0xE9, 0xD8));
+    pal.setColor(QPalette::Text, QColor(Qt::black));
+    PopupMenuTray->setPalette(pal);
+
+    auto item = [this](const char* name, const QString& caption, int image, void (TfrmMain::*handler)()) {
+        QAction* a = PopupMenuTray->addAction(ImageListMain::Icon(image), caption);
+        a->setObjectName(QLatin1String(name));
+        a->setIconVisibleInMenu(true);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    auto separator = [this](const char* name) {
+        QAction* a = PopupMenuTray->addSeparator();
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    NotizAnlegen =
+        item("NotizAnlegen", QStringLiteral("Notiz anlegen"), imgNewNote, &TfrmMain::NotizAnlegenClick);
+    Notizsuchen =
+        item("Notizsuchen", QStringLiteral("Notiz suchen"), imgSearchMenu, &TfrmMain::NotizsuchenClick);
+    Verwaltung = item("Verwaltung", QStringLiteral("Verwaltung"), imgAdmin, &TfrmMain::VerwaltungClick);
+    N2 = separator("N2");
+    HilfezuZettelwerk1 = item("HilfezuZettelwerk1", QStringLiteral("Hilfe zu Zettelwerk"), imgHelp,
+                              &TfrmMain::HilfezuZettelwerk1Click);
+    Info = item("Info", QString::fromUtf8("Über Zettelwerk"), imgAbout, &TfrmMain::InfoClick);
+    N1 = separator("N1");
+    Beenden = item("Beenden", QStringLiteral("Beenden"), imgQuit, &TfrmMain::BeendenClick);
+    PopupMenuTray->setDefaultAction(NotizAnlegen);
+
+    TrayIcon = new TTrayIcon(this);
+    TrayIcon->SetIcon(ImageListMain::TrayIcon());
+    TrayIcon->SetPopupMenu(PopupMenuTray);
+    TrayIcon->OnStartup = [this](QObject* sender, bool& showMainForm) {
+        TrayIconStartup(sender, showMainForm);
+    };
+
+    TimerAutostart = new QTimer(this);
+    TimerAutostart->setObjectName(QStringLiteral("TimerAutostart"));
+    TimerAutostart->setInterval(kAutostartDelayMs);
+    connect(TimerAutostart, &QTimer::timeout, this, &TfrmMain::TimerAutostartTimer);
+
+    // The window is loaded: the icon comes up (the main window stays hidden), the timer counts.
+    TrayIcon->Startup();
+    TimerAutostart->start();
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    FormDestroy();
+    delete TrayIcon; // removes the icon from the tray
+    TrayIcon = nullptr;
+    if (frmMain == this)
+        frmMain = nullptr;
+}
+
+void TfrmMain::TrayIconStartup(QObject*, bool& showMainForm) {
+    TrayIcon->SetHint(QStringLiteral("Zettelwerk - Das Notizwerkzeug (Ver. ") + ExeInfo->ProductVersion() +
+                      QStringLiteral(")"));
+    showMainForm = false;
+}
+
+void TfrmMain::FormCreate() {
+    SetHelpRequestHandler([](int helpContext) { ShowHelpContext(helpContext); });
+    HelpStartupChecks(this);
+}
+
+void TfrmMain::FormDestroy() {
+    HelpCloseAll();
+}
+
+void TfrmMain::StartupComplete() {
+    startupComplete_ = true;
+}
+
+void TfrmMain::NotizAnlegenClick() {
+    ShowAndBringToFront(frmAnlegen);
+}
+
+void TfrmMain::NotizsuchenClick() {
+    ShowAndBringToFront(frmSuchen);
+}
+
+void TfrmMain::VerwaltungClick() {
+    ShowAndBringToFront(frmVerwaltung);
+}
+
+void TfrmMain::HilfezuZettelwerk1Click() {
+    ShowHelpContext(kHelpContext);
+}
+
+void TfrmMain::InfoClick() {
+    ShowAndBringToFront(frmAboutBox);
+}
+
+void TfrmMain::BeendenClick() {
+    close();
+}
+
+void TfrmMain::TimerAutostartTimer() {
+    // A start-up message box runs its own event loop; the check waits until start-up is over.
+    if (!startupComplete_)
+        return;
+    TimerAutostart->stop();
+    CheckFirstStart();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit Closed();
+}

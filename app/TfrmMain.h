@@ -1,0 +1,67 @@
+#pragma once
+// The hidden main window: host of the tray icon, the tray menu, the version texts and the
+// first-start timer. Closing it ends the program.
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class QTimer;
+class TExeInfo;
+class TFlatMenuStyle;
+class TTrayIcon;
+
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kHelpContext = 1001;
+    static constexpr int kAutostartDelayMs = 1000;
+
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    TExeInfo* ExeInfo;
+    QMenu* PopupMenuTray;
+    QAction* NotizAnlegen;
+    QAction* Notizsuchen;
+    QAction* Verwaltung;
+    QAction* N2;
+    QAction* HilfezuZettelwerk1;
+    QAction* Info;
+    QAction* N1;
+    QAction* Beenden;
+    TTrayIcon* TrayIcon;
+    QTimer* TimerAutostart;
+
+    void TrayIconStartup(QObject* sender, bool& showMainForm);
+    void FormCreate();
+    void FormDestroy();
+
+    // Start-up is over (every window and the data module exist): the first-start check may run.
+    void StartupComplete();
+    bool IsStartupComplete() const { return startupComplete_; }
+
+public slots:
+    void NotizAnlegenClick();
+    void NotizsuchenClick();
+    void VerwaltungClick();
+    void HilfezuZettelwerk1Click();
+    void InfoClick();
+    void BeendenClick();
+    void TimerAutostartTimer();
+
+signals:
+    void Closed(); // the main window was closed: the program ends
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    TFlatMenuStyle* menuStyle_;
+    bool startupComplete_ = false;
+};
+
+extern TfrmMain* frmMain;
+
+// "Show": visible (not modal), restored if minimized, raised and activated. A window that is
+// already visible is only brought to the front, so its own opening actions do not run again.
+void ShowAndBringToFront(QWidget* window);
