@@ -1,10 +1,14 @@
 /* Schema of the delivered notes database notizen.gdb.
    The build prepends the CREATE DATABASE statement (page size 4096, dialect 3,
-   default character set UTF8) and runs this file with isql-fb. */
+   default character set UTF8) and runs this file with isql-fb.
+   The program attaches without a connection character set, so text literals of its statements
+   arrive as NONE, whose UPPER changes only a to z. The title therefore compares and sorts
+   without regard to case (UNICODE_CI): a search for a title with umlauts, typed as stored
+   or in other letter case, finds it. */
 
 CREATE TABLE TBLNOTIZEN (
     ID          INTEGER NOT NULL,
-    TITEL       VARCHAR(50),
+    TITEL       VARCHAR(50) COLLATE UNICODE_CI,
     BEMERKUNG   BLOB SUB_TYPE TEXT SEGMENT SIZE 80,
     BILD        BLOB SUB_TYPE 0 SEGMENT SIZE 80,
     ZEITSTEMPEL TIMESTAMP,

@@ -167,3 +167,26 @@ TEST_F(StoreFixture, InformationNeedsAConnection) {
     dm->Database.Open();
     EXPECT_EQ(dm->DatabaseInfo().pageSize, 4096);
 }
+
+TEST_F(StoreFixture, TitleSearchWithUmlautsIgnoresLetterCase) {
+    AddNote("Grüße", "an alle");
+    AddNote("Einkauf", "Milch");
+    AddNote("Einkaufsliste", "Brot");
+    auto search = [&](const QString& term) {
+        const QString q = QuoteSqlText(term);
+        dm->QueryNotizen.SetSQL({"select * from tblnotizen where ((Upper(tblnotizen.titel) like Upper('" + q +
+                                 "')) or  bemerkung containing '" + q + "')"});
+        dm->QueryNotizen.Open();
+        QStringList titles;
+        for (; !dm->QueryNotizen.Eof(); dm->QueryNotizen.Next())
+            titles << dm->QueryNotizen.FieldAsString("TITEL");
+        titles.sort();
+        return titles;
+    };
+    EXPECT_EQ(search("Grüße"), QStringList{"Grüße"});
+    EXPECT_EQ(search("grüße"), QStringList{"Grüße"});
+    EXPECT_EQ(search("GRÜSSE"), QStringList{}) << "no letter expansion";
+    EXPECT_EQ(search("einkauf"), QStringList{"Einkauf"});
+    EXPECT_EQ(search("einkauf%"), (QStringList{"Einkauf", "Einkaufsliste"}));
+    EXPECT_EQ(search("MILCH"), QStringList{"Einkauf"});
+}
