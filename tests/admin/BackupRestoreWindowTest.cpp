@@ -1,0 +1,195 @@
+// Backup and restore from the administration window on a real database copy.
+#include "AdminFixture.h"
+#include "admin/DatabaseBackup.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace {
+const QString kBackupQuestion = "Ein evtl. vorhandenes Backup NOTIZENBACKUP wird überschrieben.\n"
+                                "Soll jetzt ein Backup gezogen werden?";
+const QString kRestoreQuestion = "Das Backup NOTIZENBACKUP wird geladen und ersetzt den aktuellen "
+                                 "Datenbankinhalt.\nSoll jetzt die Datenbank wiederhergestellt werden?";
+} // namespace
+
+class BackupRestoreWindowTest : public AdminFixture {
+protected:
+    void AddSampleNotes() {
+        AddNote("Einkauf", "Milch\r\nBrot\r\n");
+        AddNote("Zitat 'O''Brien'", QString::fromUtf8("Umlaute äöüß € – ✓ and a tab\there"));
+        AddNote("Leer", "");
+        QString big;
+        for (int i = 0; i < 20000; ++i)
+            big += QString("Zeile %1 mit Text\r\n").arg(i);
+        AddNote("Lang", big);
+    }
+    void Answer(std::initializer_list<TModalResult> a) { answers.insert(answers.end(), a); }
+};
+
+TEST_F(BackupRestoreWindowTest, BackupDeleteAllRestoreBringsEveryNoteBack) {
+    AddSampleNotes();
+    const std::vector<TStoredNote> before = StoredNotes();
+    ASSERT_EQ(before.size(), 4u);
+
+    Answer({TModalResult::Yes});
+    window->BtnBackup->click();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].text, kBackupQuestion);
+    EXPECT_EQ(dialogs[0].caption, "Confirm");
+    EXPECT_EQ(dialogs[0].type, TMsgDlgType::Confirmation);
+    EXPECT_EQ(dialogs[0].buttons, mbYes | mbNo | mbHelp);
+    EXPECT_EQ(dialogs[0].helpContext, 1005);
+    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.");
+    EXPECT_EQ(dialogs[1].caption, "Information");
+    EXPECT_EQ(dialogs[1].buttons, mbOK);
+    EXPECT_GT(QFileInfo(BackupFile()).size(), 0);
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde wieder geöffnet. Backup beendet.");
+    EXPECT_EQ(window->StatusBar()->ImageIndex(), 6);
+    EXPECT_FALSE(TDbWaitCursor::Active());
+
+    dm->RunInSharedTransaction(dm->QueryNotizen, {"delete from tblnotizen"});
+    ASSERT_TRUE(StoredNotes().empty());
+    window->StatusBar()->SetImage(-1, "");
+
+    dialogs.clear();
+    Answer({TModalResult::Yes});
+    window->BtnRestore->click();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].text, kRestoreQuestion);
+    EXPECT_EQ(dialogs[0].buttons, mbYes | mbNo | mbHelp);
+    EXPECT_EQ(dialogs[0].helpContext, 1005);
+    EXPECT_EQ(dialogs[1].text, "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.");
+    EXPECT_EQ(dialogs[1].caption, "Information");
+
+    EXPECT_EQ(StoredNotes(), before);
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde wieder geöffnet. Restore beendet.");
+    // The reconnect ran the connection broadcast.
+    EXPECT_EQ(window->StatusBar()->ImageIndex(), 6);
+    EXPECT_EQ(window->StatusBar()->ImageHint(), "verbunden mit " + db.File());
+    EXPECT_FALSE(TDbWaitCursor::Active());
+    // No temporary file is left beside the database.
+    EXPECT_EQ(QDir(db.Directory()).entryList(QDir::Files), (QStringList{"notizen.gdb", "notizenbackup.gbk"}));
+    // The restored database takes new notes.
+    AddNote("Nach Restore", "x");
+    EXPECT_EQ(StoredNotes().size(), 5u);
+}
+
+TEST_F(BackupRestoreWindowTest, RestoreFromMissingBackupShowsErrorAndKeepsTheNotes) {
+    AddSampleNotes();
+    const std::vector<TStoredNote> before = StoredNotes();
+    Answer({TModalResult::Yes});
+    window->BtnRestore->click();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
+    EXPECT_TRUE(dialogs[1].text.contains("cannot open backup file")) << dialogs[1].text.toStdString();
+    EXPECT_TRUE(dialogs[1].text.contains(BackupFile()));
+    // The sequence stopped where it was.
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde geschlossen. Restore läuft.");
+    EXPECT_EQ(window->StatusBar()->ImageIndex(), 13);
+    EXPECT_FALSE(dm->Database.Connected());
+    EXPECT_FALSE(TDbWaitCursor::Active());
+    EXPECT_EQ(StoredNotes(), before);
+    EXPECT_EQ(QDir(db.Directory()).entryList(QDir::Files), QStringList{"notizen.gdb"});
+    // Opening a list connects again to the untouched database.
+    dm->DataSetNotizliste.Open();
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_FALSE(dm->DataSetNotizliste.IsEmpty());
+    AddNote("Danach", "y");
+    EXPECT_EQ(StoredNotes().size(), before.size() + 1);
+}
+
+TEST_F(BackupRestoreWindowTest, RestoreFromCutOffOrDamagedBackupKeepsTheNotes) {
+    AddSampleNotes();
+    Answer({TModalResult::Yes});
+    window->BtnBackup->click();
+    const QByteArray full = Content(BackupFile());
+    ASSERT_GT(full.size(), 4096);
+    AddNote("Nur in der Datenbank", "nicht im Backup");
+    const std::vector<TStoredNote> before = StoredNotes();
+
+    for (const QByteArray& broken : {full.left(full.size() / 2), full.left(600), QByteArray(5000, '\x11')}) {
+        QFile f(BackupFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(broken);
+        f.close();
+        dialogs.clear();
+        Answer({TModalResult::Yes});
+        window->BtnRestore->click();
+        ASSERT_EQ(dialogs.size(), 2u);
+        EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
+        EXPECT_EQ(StoredNotes(), before);
+        EXPECT_FALSE(QFileInfo::exists(RestoreTempFile(db.File())));
+    }
+}
+
+TEST_F(BackupRestoreWindowTest, FailedBackupKeepsThePreviousOne) {
+    AddSampleNotes();
+    Answer({TModalResult::Yes});
+    window->BtnBackup->click();
+    const QByteArray first = Content(BackupFile());
+    ASSERT_FALSE(first.isEmpty());
+
+    // A second backup overwrites the first without further question.
+    AddNote("Noch eine", "Notiz");
+    dialogs.clear();
+    Answer({TModalResult::Yes});
+    window->BtnBackup->click();
+    ASSERT_EQ(dialogs.size(), 2u);
+    const QByteArray second = Content(BackupFile());
+    EXPECT_NE(second, first);
+
+    // The database file is gone: the backup fails and the earlier one stays.
+    ASSERT_TRUE(QFile::rename(db.File(), db.File() + ".weg"));
+    dialogs.clear();
+    Answer({TModalResult::Yes});
+    window->BtnBackup->click();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde geschlossen. Backup läuft.");
+    EXPECT_EQ(window->StatusBar()->ImageIndex(), 13);
+    EXPECT_EQ(Content(BackupFile()), second);
+    EXPECT_FALSE(QFileInfo::exists(BackupTempFile(BackupFile())));
+    ASSERT_TRUE(QFile::rename(db.File() + ".weg", db.File()));
+}
+
+TEST_F(BackupRestoreWindowTest, ConfirmationAnswers) {
+    // "&No" does nothing at all.
+    Answer({TModalResult::No});
+    window->BtnBackup->click();
+    Answer({TModalResult::Cancel});
+    window->BtnRestore->click();
+    EXPECT_EQ(dialogs.size(), 2u);
+    EXPECT_FALSE(QFileInfo::exists(BackupFile()));
+    EXPECT_TRUE(dm->Database.Connected());
+    EXPECT_EQ(window->StatusBar()->Text(), "");
+
+    // "&Help" opens topic 1005 and the question stays; "&Yes" afterwards still runs the job.
+    dialogs.clear();
+    Answer({TModalResult::Help, TModalResult::Yes});
+    window->BtnBackup->click();
+    EXPECT_EQ(helpRequests, std::vector<int>{1005});
+    ASSERT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(dialogs[1].text, kBackupQuestion);
+    EXPECT_TRUE(QFileInfo::exists(BackupFile()));
+}
+
+TEST_F(BackupRestoreWindowTest, ToolbarButtonsRunTheSameAsTheButtons) {
+    Answer({TModalResult::Yes});
+    window->ToolBtnBackup->trigger();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].text, kBackupQuestion);
+    EXPECT_TRUE(QFileInfo::exists(BackupFile()));
+
+    dialogs.clear();
+    Answer({TModalResult::No});
+    window->ToolBtnRestore->trigger();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, kRestoreQuestion);
+
+    EXPECT_EQ(window->ToolBtnBackup->toolTip(), window->BtnBackup->toolTip());
+    EXPECT_EQ(window->ToolBtnRestore->toolTip(), window->BtnRestore->toolTip());
+    EXPECT_EQ(window->ToolBtnUpdate->toolTip(), window->BtnUpdate->toolTip());
+}
