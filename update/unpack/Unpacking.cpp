@@ -26,8 +26,19 @@ QString SafeInnerPath(const QString& stored) {
     return parts.join('/');
 }
 
+// True when some existing part of root/inner is a link (which might lead elsewhere).
+bool PassesLink(const QString& root, const QString& inner) {
+    QString path = root;
+    for (const QString& part : inner.split('/')) {
+        path = QDir(path).filePath(part);
+        if (QFileInfo(path).isSymLink())
+            return true;
+    }
+    return false;
+}
+
 bool IsInside(const QString& path, const QString& root) {
-    const QString p = QFileInfo(path).canonicalFilePath(), r = QFileInfo(root).canonicalFilePath();
+    const QString p = QDir(path).canonicalPath(), r = QDir(root).canonicalPath();
     if (p.isEmpty() || r.isEmpty())
         return false;
     return p == r || p.startsWith(r.endsWith('/') ? r : r + '/');
@@ -49,7 +60,7 @@ int ExtractCabinet(const QString& cabinetPath, const QString& targetDir) {
     QStringList inner;
     for (const TCabinetEntry& e : entries) {
         const QString p = SafeInnerPath(e.Name);
-        if (p.isEmpty())
+        if (p.isEmpty() || PassesLink(root, p))
             return -1; // nothing written: the whole cabinet is refused
         inner << p;
     }
@@ -59,9 +70,6 @@ int ExtractCabinet(const QString& cabinetPath, const QString& targetDir) {
         const QString target = QDir(root).filePath(inner[i]);
         const QString dir = QFileInfo(target).absolutePath();
         if (!MakeDirectoryPath(dir) || !IsInside(dir, root))
-            return -1;
-        // Never write through a link that may point elsewhere.
-        if (QFileInfo(target).isSymLink() && !QFile::remove(target))
             return -1;
         if (!cab->Extract(i, target))
             return -1;

@@ -8,7 +8,9 @@ namespace {
 
 class TMspackCabinet : public TCabinet {
 public:
-    TMspackCabinet(mscab_decompressor* cabd, mscabd_cabinet* cab) : FCabd(cabd), FCab(cab) {
+    // libmspack keeps the name pointer given to open(): the cabinet owns the name's bytes.
+    TMspackCabinet(mscab_decompressor* cabd, mscabd_cabinet* cab, QByteArray name)
+        : FCabd(cabd), FCab(cab), FName(std::move(name)) {
         for (mscabd_file* f = FCab->files; f; f = f->next)
             FFiles.append(f);
     }
@@ -41,6 +43,7 @@ public:
 private:
     mscab_decompressor* FCabd;
     mscabd_cabinet* FCab;
+    QByteArray FName;
     QList<mscabd_file*> FFiles;
 };
 
@@ -50,13 +53,13 @@ public:
         mscab_decompressor* cabd = mspack_create_cab_decompressor(nullptr);
         if (!cabd)
             return nullptr;
-        const QByteArray name = QFile::encodeName(path);
+        QByteArray name = QFile::encodeName(path);
         mscabd_cabinet* cab = cabd->open(cabd, name.constData());
         if (!cab) {
             mspack_destroy_cab_decompressor(cabd);
             return nullptr;
         }
-        return std::make_unique<TMspackCabinet>(cabd, cab);
+        return std::make_unique<TMspackCabinet>(cabd, cab, std::move(name));
     }
 
     std::optional<char> SzddMissingChar(const QString& path) override {
