@@ -11,7 +11,8 @@ class TTransactionClient {
 public:
     virtual ~TTransactionClient() = default;
     // The transaction ended (commit, or the connection is closing): close the result,
-    // drop an unsaved edit, release prepared statements. Must not throw.
+    // drop an unsaved edit, release prepared statements. Only a handler of a signal it emits
+    // may throw, and only after the client's own state is final.
     virtual void TransactionEnded() = 0;
 };
 

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QtDebug>
+#include <algorithm>
+#include <exception>
 
 TDataModuleNotizen* DataModuleNotizen = nullptr;
 
@@ -68,11 +70,19 @@ void TDatabase::Open() {
 void TDatabase::Close() {
     if (!Connected())
         return;
+    std::exception_ptr handlerError; // from a handler of a closing result set
     for (TSharedTransaction* t : d_->transactions) {
-        t->impl()->EndClients();
+        try {
+            t->impl()->EndClients();
+        } catch (...) {
+            if (!handlerError)
+                handlerError = std::current_exception();
+        }
         t->impl()->tr.Commit();
     }
     d_->att.Detach();
+    if (handlerError)
+        std::rethrow_exception(handlerError);
 }
 
 TDatabaseInfo TDatabase::Info() const {
@@ -92,9 +102,22 @@ TDatabaseInfo TDatabase::Info() const {
 // --- TSharedTransaction ----------------------------------------------------------------
 
 void TSharedTransaction::Impl::EndClients() {
-    const auto copy = clients; // a client may unregister others while closing
-    for (TTransactionClient* c : copy)
-        c->TransactionEnded();
+    // Every client is ended even when a handler of one of them throws; the first error
+    // travels on afterwards.
+    std::exception_ptr first;
+    const auto copy = clients;
+    for (TTransactionClient* c : copy) {
+        if (std::find(clients.begin(), clients.end(), c) == clients.end())
+            continue; // went away meanwhile
+        try {
+            c->TransactionEnded();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
 }
 
 void TSharedTransaction::Impl::EnsureActive() {
@@ -137,8 +160,15 @@ void TSharedTransaction::Commit() {
     if (!d_->tr.Active())
         return;
     d_->tr.Commit(); // a failed commit leaves everything as it was
-    d_->EndClients();
+    std::exception_ptr handlerError;
+    try {
+        d_->EndClients();
+    } catch (...) {
+        handlerError = std::current_exception();
+    }
     emit Committed();
+    if (handlerError)
+        std::rethrow_exception(handlerError);
 }
 
 void TSharedTransaction::CommitRetaining() {

@@ -120,8 +120,11 @@ struct TNotizListe::Impl : TTransactionClient {
     }
 
     void TransactionEnded() override {
+        struct Free {
+            Impl* self;
+            ~Free() { self->FreeStatements(); }
+        } free{this}; // also when a handler of the closing signals throws
         DoClose();
-        FreeStatements();
     }
 
     void DoClose() {

@@ -382,3 +382,22 @@ TEST_F(NotizListeTest, OpeningWhileClosedConnectsAndBroadcasts) {
     EXPECT_EQ(ErrorOf([&] { list().Open(); }), "Empty SQL Statement");
     EXPECT_FALSE(dm->SharedTransaction.InTransaction());
 }
+
+TEST_F(NotizListeTest, AThrowingHandlerDoesNotStopTheCommit) {
+    AddNote("A", "1");
+    list().Open();
+    dm->QueryInternes.SetSQL({"select * from tblinterna"});
+    dm->QueryInternes.Open();
+    QObject::connect(&list(), &TNotizListe::RowsReset, [&] {
+        if (!list().Active())
+            list().FieldAsString("TITEL"); // throws: the list is closed
+    });
+    EXPECT_EQ(ErrorOf([&] { dm->SharedTransaction.Commit(); }), "DataSetNotizliste: Field 'TITEL' not found");
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+    EXPECT_FALSE(list().Active());
+    EXPECT_FALSE(dm->QueryInternes.Active());
+    list().Open(); // a new transaction, freshly prepared statements
+    EXPECT_EQ(list().FieldAsString("TITEL"), "A");
+    EXPECT_NE(ErrorOf([&] { dm->Database.Close(); }), "");
+    EXPECT_FALSE(dm->Database.Connected()) << "the connection is closed all the same";
+}
