@@ -211,8 +211,9 @@ TEST_F(EngineFixture, HandOffWritesUpdaterAndEndsTheProgram) {
     EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "updater bytes");
     EXPECT_TRUE(QFileInfo(TmpDir() + "/upd.exe").isExecutable());
     EXPECT_FALSE(QFileInfo::exists(TmpDir() + "/upd.ex_"));
+    // The restart command holds a blank, so it is quoted as one argument.
     const QString expected =
-        TmpDir() + "/upd.exe 4242 L " + QDir::currentPath() + "/prog -x prog_new extra.cab";
+        TmpDir() + "/upd.exe 4242 L \"" + QDir::currentPath() + "/prog -x\" prog_new extra.cab";
     EXPECT_EQ(platform.process.started, QStringList{expected});
     EXPECT_EQ(statuses.back().text, "Spawn " + expected);
     EXPECT_EQ(statuses[statuses.size() - 2].text, "Restart app in directory : " + QDir::currentPath());
