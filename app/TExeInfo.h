@@ -10,15 +10,18 @@
 class TExeInfo : public QObject {
 public:
     // file empty: the running executable.
-    explicit TExeInfo(QObject* parent = nullptr, const QString& file = {}) : QObject(parent) {
+    explicit TExeInfo(QObject* parent = nullptr, const QString& file = {})
+        : TExeInfo(file.isEmpty() ? ReadOwnVersionResource() : ReadVersionResource(file), parent) {}
+
+    // From a resource already read; nullopt: no resource.
+    TExeInfo(const std::optional<TVersionResource>& resource, QObject* parent) : QObject(parent) {
         setObjectName(QStringLiteral("ExeInfo"));
         const QString unread = QStringLiteral("Updated at run-time");
         for (QString* text : texts())
             *text = unread;
-        const auto resource = file.isEmpty() ? ReadOwnVersionResource() : ReadVersionResource(file);
         if (!resource)
             return;
-        // The first translation gives the string table; no translation: no table.
+        // The first translation names the string table; without one no string is found.
         const QString key = resource->translations.isEmpty() ? QString() : resource->translations[0].Key();
         const char* names[] = {"CompanyName",    "FileDescription", "FileVersion",      "InternalName",
                                "LegalCopyright", "LegalTradeMarks", "OriginalFileName", "ProductName",
