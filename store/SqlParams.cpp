@@ -1,5 +1,7 @@
 #include "store/SqlParams.h"
 
+#include <QRegularExpression>
+
 namespace {
 bool IsNameStart(QChar c) {
     return c.isLetter() || c == '_';
@@ -9,8 +11,21 @@ bool IsNameChar(QChar c) {
 }
 } // namespace
 
+namespace {
+// Procedural text (EXECUTE BLOCK, procedures, triggers, functions) refers to its own variables
+// as :name after the AS that starts the body; those stay as they are.
+bool IsProcedural(const QString& sql) {
+    static const QRegularExpression re(
+        R"(^\s*(execute\s+block|(create\s+or\s+alter|create|alter|recreate)\s+(procedure|trigger|function))\b)",
+        QRegularExpression::CaseInsensitiveOption);
+    return re.match(sql).hasMatch();
+}
+} // namespace
+
 TTranslatedSql TranslateNamedParams(const QString& sql) {
     TTranslatedSql out;
+    bool inBody = false;
+    const bool procedural = IsProcedural(sql);
     out.sql.reserve(sql.size());
     const qsizetype n = sql.size();
     qsizetype i = 0;
@@ -42,7 +57,16 @@ TTranslatedSql TranslateNamedParams(const QString& sql) {
             j = j < 0 ? n : j + 2;
             out.sql += sql.mid(i, j - i);
             i = j;
-        } else if (c == ':' && i + 1 < n && IsNameStart(sql[i + 1])) {
+        } else if (procedural && !inBody && IsNameStart(c) && (i == 0 || !IsNameChar(sql[i - 1]))) {
+            qsizetype j = i;
+            while (j < n && IsNameChar(sql[j]))
+                ++j;
+            const QString word = sql.mid(i, j - i);
+            if (word.compare("AS", Qt::CaseInsensitive) == 0)
+                inBody = true;
+            out.sql += word;
+            i = j;
+        } else if (c == ':' && !inBody && i + 1 < n && IsNameStart(sql[i + 1])) {
             qsizetype j = i + 1;
             while (j < n && IsNameChar(sql[j]))
                 ++j;
@@ -50,7 +74,7 @@ TTranslatedSql TranslateNamedParams(const QString& sql) {
             out.sql += '?';
             i = j;
         } else {
-            if (c == '?')
+            if (c == '?' && !inBody)
                 out.names << QString();
             out.sql += c;
             ++i;

@@ -190,3 +190,12 @@ TEST_F(StoreFixture, TitleSearchWithUmlautsIgnoresLetterCase) {
     EXPECT_EQ(search("einkauf%"), (QStringList{"Einkauf", "Einkaufsliste"}));
     EXPECT_EQ(search("MILCH"), QStringList{"Einkauf"});
 }
+
+TEST_F(StoreFixture, ProceduralBlockRunsWithItsOwnVariables) {
+    dm->RunInSharedTransaction(
+        dm->QueryNotizen,
+        {"execute block as declare i integer = 0; begin", "  while (i < 3) do begin", "    i = i + 1;",
+         "    insert into tblnotizen (id, titel) values (gen_id(GEN_TBLNOTIZEN_ID, 1), :i);", "  end",
+         "end"});
+    EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen where titel in ('1', '2', '3')", "N"), "3");
+}

@@ -36,6 +36,18 @@ TEST(SqlParams, UnterminatedQuoteAndPositionalMarkers) {
     EXPECT_EQ(t.names, QStringList{"b"});
 }
 
+TEST(SqlParams, ProceduralBodiesKeepTheirVariables) {
+    const TTranslatedSql t = TranslateNamedParams("execute block (n integer = :N) returns (r integer) as\n"
+                                                  "declare i integer = 0; begin while (i < :n) do begin\n"
+                                                  "  i = i + 1; r = :i; suspend; end end");
+    EXPECT_EQ(t.names, QStringList{"N"});
+    EXPECT_EQ(t.sql.toStdString(), "execute block (n integer = ?) returns (r integer) as\n"
+                                   "declare i integer = 0; begin while (i < :n) do begin\n"
+                                   "  i = i + 1; r = :i; suspend; end end");
+    // an alias named like the keyword elsewhere does not switch anything off
+    EXPECT_EQ(TranslateNamedParams("select a as b from t where c = :C").names, QStringList{"C"});
+}
+
 TEST(FieldText, MidnightLeavesTheTimeOut) {
     const QLocale de(QLocale::German, QLocale::Germany);
     EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(0, 0)), de).toStdString(), "08.12.26");
