@@ -64,9 +64,12 @@ public:
     ~TSharedTransaction() override;
 
     bool InTransaction() const;
-    void StartTransaction(); // "Cannot perform operation -- DB is not open" while closed
-    void Commit();           // closes every result set opened in it
-    void CommitRetaining();  // keeps everything open
+    // "Cannot perform operation -- DB is not open" while closed; nothing while active.
+    void StartTransaction();
+    // Closes every result set opened in it (dropping an unsaved edit) and releases the
+    // prepared statements; nothing while inactive. A failed commit changes nothing.
+    void Commit();
+    void CommitRetaining(); // keeps everything open
 
 signals:
     void Committed(); // after a commit (not a commit-retaining)
@@ -91,19 +94,22 @@ public:
     void ClearSQL() { SetSQL({}); }
     QStringList SQL() const;
 
-    // Named parameter ":Name" bound as a text blob (UTF-8).
+    // Named parameter ":Name" bound as a text blob (UTF-8); replacing the text forgets it.
+    // Unbound parameters are null.
     void SetBlobParam(const QString& name, const QString& text);
 
+    // Both connect when closed and start the transaction when inactive (rule of the store).
     void ExecSQL(); // no rows; "Empty SQL Statement" when the text has no lines
-    void Open();    // a select; first row current
+    void Open();    // a select; first row current; nothing when already open
     void Close();
     bool Active() const;
     bool Eof() const;
     void Next();
 
+    // Closed or unknown column: "<name>: Field 'X' not found". No row: null.
     bool FieldIsNull(const QString& name) const;
-    QString FieldAsString(const QString& name) const; // null -> empty
-    qint64 FieldAsInteger(const QString& name) const;
+    QString FieldAsString(const QString& name) const; // null -> empty; text blobs read whole
+    qint64 FieldAsInteger(const QString& name) const; // null -> 0
 
     struct Impl;
 
