@@ -16,10 +16,13 @@
 class QWidget;
 class THelpViewer;
 
+// Trace set-up, the start checks and the hook, with their messages (which do not stop start-up);
+// also routes the "&Help" buttons of message dialogs to the help.
+void HelpStartupChecks(QWidget* mainWindow);
 // Opens the help at a context number, through the hook's help handler.
-void HelpStartupChecks(QWidget* mainWindow); // start checks and the hook (messages do not stop start-up)
 void ShowHelpContext(int helpContext);
-void HelpCloseAll(); // closes every help window the program opened
+// Closes every help window the program opened (only when the viewer is loaded).
+void HelpCloseAll();
 
 // Help commands the help handler receives.
 enum THelpCommand : int {
