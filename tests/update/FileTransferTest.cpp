@@ -3,6 +3,7 @@
 
 #include "UpdateTestSupport.h"
 #include "platform/InternetSession.h"
+#include "platform/fake/FakeInternet.h"
 #include "update/TLoginForm.h"
 
 #include <QDirIterator>
@@ -298,62 +299,19 @@ TEST_F(FileTransferTest, DefaultLogAndNameHandler) {
     EXPECT_EQ(ReadFile(target + "renamed.txt"), "named");
 }
 
-// FTP through a scripted connection: the directory is set once per run, the size found first.
-namespace {
-class TScriptedRequest : public TInternetRequest {
-public:
-    explicit TScriptedRequest(QByteArray data) : FData(std::move(data)) {}
-    int StatusCode() const override { return 0; }
-    qint64 ContentLength() const override { return -1; }
-    qint64 Read(char* buffer, qint64 maxSize) override {
-        const qint64 n = std::min<qint64>(maxSize, FData.size() - FPos);
-        memcpy(buffer, FData.constData() + FPos, size_t(n));
-        FPos += n;
-        return n;
-    }
-
-private:
-    QByteArray FData;
-    qint64 FPos = 0;
-};
-
-class TScriptedFtp : public TInternetConnection {
-public:
-    QStringList calls;
-    QMap<QString, QByteArray> files;
-    std::unique_ptr<TInternetRequest> OpenUrl(const QString&, const QString&, quint32) override {
-        return nullptr;
-    }
-    bool FtpSetCurrentDirectory(const QString& d) override {
-        calls << "cd " + d;
-        return true;
-    }
-    std::optional<qint64> FtpFindFile(const QString& name, quint32) override {
-        calls << "find " + name;
-        if (!files.contains(name))
-            return std::nullopt;
-        return files[name].size();
-    }
-    std::unique_ptr<TInternetRequest> FtpOpenFile(const QString& name) override {
-        calls << "open " + name;
-        if (!files.contains(name))
-            return nullptr;
-        return std::make_unique<TScriptedRequest>(files[name]);
-    }
-};
-} // namespace
-
+// FTP through the fake facility: the directory is set once per run, the size found first.
 TEST_F(FileTransferTest, FtpAndFileModes) {
-    TScriptedFtp ftp;
-    ftp.files["f.txt"] = Pattern(5000);
+    TFakeInternetScope fake;
+    fake.internet.Responses["f.txt"].Body = Pattern(5000);
+    std::unique_ptr<TInternetConnection> ftp = Internet().Open("a", "")->ConnectFtp("h", 21, "", "", false);
     ctx.Settings.UpdateType = ftpUpdate;
     ctx.Settings.FTPDirectory = "{APP}/pub";
     ctx.Events.ExpandPath = [](const QString& p) { return QString(p).replace("{APP}", "/srv"); };
     reports.clear();
-    EXPECT_TRUE(DownloadFile(ctx, &ftp, "f.txt", false, target));
-    EXPECT_FALSE(DownloadFile(ctx, &ftp, "g.txt", false, target));
-    EXPECT_EQ(ftp.calls,
-              QStringList({"cd /srv/pub", "find f.txt", "open f.txt", "find g.txt", "open g.txt"}));
+    EXPECT_TRUE(DownloadFile(ctx, ftp.get(), "f.txt", false, target));
+    EXPECT_FALSE(DownloadFile(ctx, ftp.get(), "g.txt", false, target));
+    EXPECT_EQ(fake.internet.Requests,
+              QStringList({"CD /srv/pub", "FIND f.txt", "OPEN f.txt", "FIND g.txt", "OPEN g.txt"}));
     EXPECT_EQ(ReadFile(target + "f.txt"), Pattern(5000));
     EXPECT_EQ(reports.last(), "917|g.txt|2|1");
 

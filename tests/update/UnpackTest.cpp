@@ -1,5 +1,6 @@
 // Cabinet and SZDD unpacking, directory creation.
 #include "UpdateTestSupport.h"
+#include "update/SzddEncoder.h"
 #include "update/unpack/Unpacking.h"
 
 #include <QDirIterator>
@@ -141,6 +142,17 @@ TEST_F(UnpackTest, LzExpandFile) {
     WriteFile(dir.filePath("readme.tx_"), SzddLiteral("abc", '\0'));
     EXPECT_TRUE(LzExpandFile(dir.filePath("readme.tx_")));
     EXPECT_EQ(ReadFile(dir.filePath("readme.tx")), "abc");
+}
+
+TEST_F(UnpackTest, LzExpandFileReadsTheEncodersOutput) {
+    QByteArray text;
+    for (int i = 0; i < 2000; ++i)
+        text += "line " + QByteArray::number(i % 37) + " of the updater\n";
+    const QByteArray packed = SzddCompress(text, 'e');
+    EXPECT_LT(packed.size(), text.size() / 2); // repeated text really is compressed
+    WriteFile(dir.filePath("upd.ex_"), packed);
+    EXPECT_TRUE(LzExpandFile(dir.filePath("upd.ex_")));
+    EXPECT_EQ(ReadFile(dir.filePath("upd.exe")), text);
 }
 
 TEST_F(UnpackTest, LzExpandFileLeavesOtherFilesAlone) {
