@@ -41,8 +41,20 @@ int printUsage() {
                 "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
                 "  --version       Version ausgeben\n"
                 "  --help          diese Hilfe\n"
-                "Umgebung: ZW_QUIT_WHEN_IDLE=1 beendet das Programm, sobald es bereit ist.\n");
+                "Umgebung: ZW_QUIT_WHEN_IDLE=1 beendet das Programm, sobald es bereit ist;\n"
+                "ZW_AUTO_ANSWER=default beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
+                "und schreibt sie auf die Fehlerausgabe (für automatische Tests).\n");
     return 0;
+}
+
+// Headless runs: every dialog takes its default button and is logged to stderr.
+void installAutoAnswer() {
+    SetDialogAnswerer([](const TDialogRequest& r) {
+        std::fprintf(stderr, "dialog: %s | %s\n", r.caption.toUtf8().constData(),
+                     QString(r.text).replace('\n', QLatin1String("\\n")).toUtf8().constData());
+        std::fflush(stderr);
+        return DefaultResult(r.buttons);
+    });
 }
 
 void markConnected(QWidget* window, TConnectionStatusBar* bar, const QString& fileName) {
@@ -66,6 +78,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ImageListMain::TrayIcon());
     // The main window is never shown; only its close ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
+        installAutoAnswer();
 
     int exitCode = 0;
     std::unique_ptr<TfrmMain> main;

@@ -65,9 +65,11 @@ void ApplyWindowLook(QWidget* window) {
     window->setPalette(pal);
     window->setAutoFillBackground(true);
     window->setFont(ClassicFont());
-    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
-                           Qt::WindowCloseButtonHint);
+    // A dialog stays a dialog; anything else becomes a top-level window.
+    const Qt::WindowFlags type =
+        (window->windowFlags() & Qt::WindowType_Mask) == Qt::Dialog ? Qt::Dialog : Qt::Window;
+    window->setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     window->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 

@@ -3,6 +3,7 @@
 #include "ui/WindowLook.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
@@ -103,6 +104,11 @@ TEST(WindowLook, SkyBlueClassicFontAndToolbarStrip) {
     EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(w.windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+
+    QDialog d;
+    ApplyWindowLook(&d);
+    EXPECT_EQ(d.windowType(), Qt::Dialog);
+    EXPECT_EQ(w.windowType(), Qt::Window);
 
     QToolBar* bar = MakeToolBar(&w, "Werkzeuge");
     w.addToolBar(bar);

@@ -1,0 +1,90 @@
+// The real program, started as a process from a copy of the build's bin directory.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProgramRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString bin = qEnvironmentVariable("ZW_BIN_DIR");
+        if (!QFile::exists(bin + "/zettelwerk") || !QFile::exists(bin + "/notizen.gdb"))
+            GTEST_SKIP() << "zettelwerk or notizen.gdb not built";
+        ASSERT_TRUE(dir.isValid());
+        for (const char* f : {"zettelwerk", "notizen.gdb", "zettelwerk.chm"})
+            if (QFile::exists(bin + "/" + f)) {
+                ASSERT_TRUE(QFile::copy(bin + "/" + f, dir.filePath(f)));
+            }
+    }
+
+    // Runs the copy headless; every dialog takes its default button and is logged.
+    int Run(const QStringList& args = {}, const QStringList& extraEnv = {}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ZW_QUIT_WHEN_IDLE", "1");
+        env.insert("ZW_AUTO_ANSWER", "default");
+        for (const QString& e : extraEnv)
+            env.insert(e.section('=', 0, 0), e.section('=', 1));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(dir.filePath("zettelwerk"), args);
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return -100;
+        }
+        out = QString::fromUtf8(p.readAllStandardOutput());
+        err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -200;
+    }
+
+    QByteArray Digest(const QString& file) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QCryptographicHash h(QCryptographicHash::Sha256);
+        h.addData(&f);
+        return h.result();
+    }
+
+    QTemporaryDir dir;
+    QString out, err;
+};
+
+} // namespace
+
+TEST_F(ProgramRun, StartsToTheEventLoopAndEndsWithZero) {
+    EXPECT_EQ(Run(), 0) << err.toStdString();
+    EXPECT_FALSE(err.contains("dialog:")) << err.toStdString();
+}
+
+TEST_F(ProgramRun, MissingDatabaseShowsTheCriticalMessageAndWritesNothing) {
+    ASSERT_TRUE(QFile::remove(dir.filePath("notizen.gdb")));
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_TRUE(err.contains(QString::fromUtf8(
+        "dialog: Zettelwerk | Kritischer Fehler beim Öffnen der Datenbank\\nZettelwerk wird beendet ...")))
+        << err.toStdString();
+    EXPECT_EQ(err.count("dialog:"), 1) << "no further message";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
+}
+
+TEST_F(ProgramRun, MissingClientLibraryIsNamedAndEndsNonZero) {
+    const QByteArray db = Digest(dir.filePath("notizen.gdb"));
+    const int rc = Run({}, {"ZW_FBCLIENT=libnichtvorhanden.so.7"});
+    EXPECT_NE(rc, 0);
+    EXPECT_TRUE(err.contains("libnichtvorhanden.so.7")) << err.toStdString();
+    EXPECT_EQ(Digest(dir.filePath("notizen.gdb")), db);
+}
+
+TEST_F(ProgramRun, VersionAndHelpOptions) {
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out.trimmed(), "Zettelwerk 1.0 (Dateiversion 1.0.0.0)");
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_TRUE(out.contains("--version"));
+}
