@@ -199,3 +199,22 @@ TEST_F(StoreFixture, ProceduralBlockRunsWithItsOwnVariables) {
          "end"});
     EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen where titel in ('1', '2', '3')", "N"), "3");
 }
+
+TEST_F(StoreFixture, ColumnValuesAsText) {
+    dm->QueryNotizen.SetSQL({"select cast(1.50 as numeric(9,2)) as a, cast(-0.05 as numeric(18,2)) as b,",
+                             " cast('2026-12-08 14:05:09' as timestamp) as c, cast(null as integer) as d,",
+                             " cast('abc' as char(6)) as e, cast(-42 as smallint) as f, 7 as g",
+                             "from rdb$database"});
+    dm->QueryNotizen.Open();
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("A"), "1.50");
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("B"), "-0.05");
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("C"), "2026-12-08 14:05:09");
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("D"), "");
+    EXPECT_TRUE(dm->QueryNotizen.FieldIsNull("D"));
+    EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("D"), 0);
+    EXPECT_EQ(dm->QueryNotizen.FieldAsString("E"), "abc");
+    EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("F"), -42);
+    EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("G"), 7);
+    EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("A"), 1);
+    EXPECT_NE(ErrorOf([&] { dm->QueryNotizen.FieldAsInteger("E"); }), "");
+}
