@@ -1,5 +1,6 @@
 #include "app/TExeInfo.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -26,7 +27,9 @@ TEST(ExeInfo, ReadsTheProgramsOwnBlock) {
 }
 
 TEST(ExeInfo, DeliveredExecutable) {
-    const QString exe = qEnvironmentVariable("ZW_BIN_DIR") + "/zettelwerk";
+    const QString exe = (qEnvironmentVariableIsEmpty("ZW_BIN_DIR") ? QCoreApplication::applicationDirPath()
+                                                                   : qEnvironmentVariable("ZW_BIN_DIR")) +
+                        "/zettelwerk";
     if (!QFile::exists(exe))
         GTEST_SKIP() << "zettelwerk not built";
     TExeInfo info(nullptr, exe);

@@ -1,4 +1,5 @@
 // The real program, started as a process from a copy of the build's bin directory.
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,9 @@ namespace {
 class ProgramRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString bin = qEnvironmentVariable("ZW_BIN_DIR");
+        const QString bin =
+            (qEnvironmentVariableIsEmpty("ZW_BIN_DIR") ? QCoreApplication::applicationDirPath()
+                                                       : qEnvironmentVariable("ZW_BIN_DIR"));
         if (!QFile::exists(bin + "/zettelwerk") || !QFile::exists(bin + "/notizen.gdb"))
             GTEST_SKIP() << "zettelwerk or notizen.gdb not built";
         ASSERT_TRUE(dir.isValid());

@@ -8,8 +8,10 @@
 
 namespace {
 
+// The build's bin directory; the test programs live there too.
 QString binDir() {
-    return qEnvironmentVariable("ZW_BIN_DIR");
+    const QString env = qEnvironmentVariable("ZW_BIN_DIR");
+    return env.isEmpty() ? QCoreApplication::applicationDirPath() : env;
 }
 
 QByteArray readAll(const QString& path) {
