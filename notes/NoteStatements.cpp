@@ -1,7 +1,5 @@
 #include "notes/NoteStatements.h"
 
-#include <QRegularExpression>
-
 QString DoubleApostrophes(const QString& text) {
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
@@ -62,17 +60,4 @@ QString StoredTextToMemo(const QString& stored) {
     QString memo = stored;
     memo.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return memo;
-}
-
-QString FormatNoteTimestamp(const QDateTime& stamp, const QLocale& locale) {
-    if (!stamp.isValid())
-        return {};
-    QString text = locale.toString(stamp.date(), QLocale::ShortFormat);
-    if (stamp.time() != QTime(0, 0)) {
-        // The long format names the time zone; the stamp has none.
-        QString format = locale.timeFormat(QLocale::LongFormat);
-        format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b\\s*")));
-        text += QLatin1Char(' ') + locale.toString(stamp.time(), format.trimmed());
-    }
-    return text;
 }

@@ -1,7 +1,5 @@
 #pragma once
 // Statement texts and small rules of the note windows; no window or database needed.
-#include <QDateTime>
-#include <QLocale>
 #include <QString>
 
 // The listings of the notes list.
@@ -31,6 +29,3 @@ int SearchFieldWidth(int searchPanelWidth);
 // The memo keeps paragraphs as U+2029 (and U+2028 for soft breaks); the stored text uses CR LF.
 QString MemoTextToStored(const QString& rawMemoText);
 QString StoredTextToMemo(const QString& stored);
-
-// Short date and long time separated by a blank; the time is left out at exactly midnight.
-QString FormatNoteTimestamp(const QDateTime& stamp, const QLocale& locale = QLocale::system());

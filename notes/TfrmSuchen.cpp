@@ -527,9 +527,7 @@ void TfrmSuchen::LoadFields() {
     if (liste.Active() && liste.RecNo() >= 0 && !liste.IsEmpty()) {
         title = liste.FieldAsString(QStringLiteral("TITEL"));
         memo = StoredTextToMemo(liste.FieldAsString(QStringLiteral("BEMERKUNG")));
-        const QVariant value = liste.FieldValue(QStringLiteral("ZEITSTEMPEL"));
-        stamp = value.typeId() == QMetaType::QDateTime ? FormatNoteTimestamp(value.toDateTime())
-                                                       : value.toString();
+        stamp = liste.FieldAsString(QStringLiteral("ZEITSTEMPEL")); // short date, long time
     }
     DBEditTitel->setText(title);
     DBEditTitel->setModified(false);

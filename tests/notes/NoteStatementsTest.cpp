@@ -53,12 +53,3 @@ TEST(NoteStatements, MemoLineBreaksBecomeCarriageReturnLineFeed) {
     EXPECT_EQ(MemoTextToStored("ohne Umbruch am Ende"), "ohne Umbruch am Ende");
     EXPECT_EQ(StoredTextToMemo("a\r\nb\r\n"), "a\nb\n");
 }
-
-TEST(NoteStatements, TimestampLeavesOutMidnight) {
-    const QLocale german(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(FormatNoteTimestamp(QDateTime(QDate(2024, 3, 5), QTime(0, 0)), german), "05.03.24");
-    const QString withTime = FormatNoteTimestamp(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)), german);
-    EXPECT_TRUE(withTime.startsWith("05.03.24 14:07:09")) << withTime.toStdString();
-    EXPECT_FALSE(withTime.contains("UTC")) << withTime.toStdString();
-    EXPECT_EQ(FormatNoteTimestamp(QDateTime()), "");
-}

@@ -11,8 +11,14 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <utility>
 #include <vector>
+
+// Readable failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 struct TStoredNote {
     QString title;

@@ -43,6 +43,8 @@ TEST_F(SuchenTest, ShowListsAllNotesUnorderedAndResetsTheSearch) {
     EXPECT_EQ(liste().State(), TDataSetState::Browse);
     EXPECT_EQ(ListedTitles().size(), 6);
     EXPECT_EQ(suchen->DBEditTitel->text(), liste().FieldAsString("TITEL"));
+    EXPECT_EQ(suchen->DBMemo->toPlainText(), StoredTextToMemo(liste().FieldAsString("BEMERKUNG")));
+    EXPECT_FALSE(suchen->DBTextZeitstempel->text().isEmpty());
     EXPECT_FALSE(TDbWaitCursor::Active());
     // Browsing look.
     EXPECT_TRUE(suchen->DBEditTitel->isReadOnly());
@@ -219,6 +221,48 @@ TEST_F(SuchenTest, EditSaveAndCancel) {
     const auto saved = Committed("where titel = 'zuletzt'");
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved[0].text, "Zeile 1\r\nZeile 2");
+}
+
+TEST_F(SuchenTest, ShowingAVisibleWindowKeepsListAndSearch) {
+    suchen->show();
+    Search("Brot");
+    suchen->StatusBarListe->SetText("bleibt");
+    suchen->show();
+    suchen->raise();
+    EXPECT_EQ(suchen->EditSuchen->text(), "Brot");
+    EXPECT_EQ(liste().SelectSQL(), BuildSearchStatement("Brot"));
+    EXPECT_EQ(suchen->StatusText(), "bleibt");
+    EXPECT_TRUE(suchen->BtnAlleNotizen->isEnabled());
+}
+
+TEST_F(SuchenTest, RefusedSaveKeepsEditingWithTheChanges) {
+    suchen->show();
+    suchen->ListAllNotes();
+    ASSERT_EQ(liste().Title(0), "Einkauf");
+    // Another connection holds the row with an uncommitted change.
+    Committed();
+    check->SharedTransaction.StartTransaction();
+    check->QueryInternes.SetSQL({"update tblnotizen set titel = 'fremd' where titel = 'Einkauf'"});
+    check->QueryInternes.ExecSQL();
+
+    suchen->BtnEditClick();
+    suchen->DBEditTitel->setText("meins");
+    EXPECT_THROW(suchen->BtnSaveClick(), std::exception);
+    EXPECT_EQ(liste().State(), TDataSetState::Edit);
+    EXPECT_EQ(suchen->DBEditTitel->text(), "meins");
+
+    // Moving to another row shows the error and stays on the edited row.
+    suchen->DBGridNotizen->setCurrentIndex(suchen->Model()->index(2, 1));
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].type, TMsgDlgType::Error);
+    EXPECT_EQ(liste().State(), TDataSetState::Edit);
+    EXPECT_EQ(liste().RecNo(), 0);
+    EXPECT_EQ(suchen->DBGridNotizen->currentIndex().row(), 0);
+    EXPECT_EQ(suchen->DBEditTitel->text(), "meins");
+
+    check->SharedTransaction.Commit(); // the other side gives way; now it can be saved
+    suchen->BtnCancelClick();
+    EXPECT_EQ(liste().State(), TDataSetState::Browse);
 }
 
 TEST_F(SuchenTest, UnchangedTextIsWrittenBackAsStored) {

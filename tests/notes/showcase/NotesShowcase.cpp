@@ -63,6 +63,6 @@ int main(int argc, char** argv) {
             suchen.DBEditTitel->setText("Grüße an Tante Grete und Onkel Hans");
         }
     }
-    QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+    QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::exit(0); }); // no close questions
     return app.exec();
 }
