@@ -145,7 +145,7 @@ bool ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint64 announ
         return false;
     }
     bool ok = ReplaceTarget(ctx, tempPath, targetPath, true);
-    if (compressed)
+    if (compressed && ok) // never unpack an old file that was not replaced
         Unpack(ctx, targetPath, targetDir);
     return ok && received;
 }
@@ -286,7 +286,7 @@ bool CopyLocalFile(TTransferContext& ctx, const QString& source, bool compressed
         return false;
     }
     const bool ok = ReplaceTarget(ctx, tempPath, targetPath, false);
-    if (compressed) {
+    if (compressed && ok) {
         if (IsCabinet(targetPath)) {
             Report(ctx, 965, QString(), 3, 0);
             ExtractCabinet(targetPath, QFileInfo(targetPath).path());
