@@ -299,6 +299,19 @@ TEST_F(FileTransferTest, DefaultLogAndNameHandler) {
     EXPECT_EQ(ReadFile(target + "renamed.txt"), "named");
 }
 
+TEST_F(FileTransferTest, FormPost) {
+    std::unique_ptr<TInternetRequest> r =
+        session->HttpPost("127.0.0.1", server->Port(), "cgi/post",
+                          "Content-Type: application/x-www-form-urlencoded\r\n", "a=1&b=2");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->StatusCode(), 200);
+    char buffer[4096];
+    const qint64 n = r->Read(buffer, sizeof buffer);
+    EXPECT_EQ(QByteArray(buffer, int(n)), "/cgi/post application/x-www-form-urlencoded\na=1&b=2");
+    EXPECT_EQ(r->Read(buffer, sizeof buffer), 0);
+    EXPECT_FALSE(session->HttpPost("127.0.0.1", 1, "x", "", "a=1"));
+}
+
 // FTP through the fake facility: the directory is set once per run, the size found first.
 TEST_F(FileTransferTest, FtpAndFileModes) {
     TFakeInternetScope fake;

@@ -14,6 +14,7 @@ Binds 127.0.0.1 (port 0: a free one), prints "PORT <n>" and serves until stdin c
   /huge            announces 2 GiB and sends a few bytes
   /headers         the request headers as the body
   /redirect/<name> 302 to /files/<name>
+  POST any         the path, the content type and the body as the answer
 """
 import os
 import sys
@@ -115,6 +116,12 @@ class Handler(BaseHTTPRequestHandler):
         if kind == "redirect":
             return self._send(302, b"", extra=[("Location", "/files/" + name)])
         return self._send(404, b"not found")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        body = self.rfile.read(length)
+        reply = ("%s %s\n" % (self.path, self.headers.get("Content-Type", ""))).encode() + body
+        return self._send(200, reply)
 
 
 class Server(ThreadingHTTPServer):
