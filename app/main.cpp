@@ -6,6 +6,7 @@
 #include "info/TfrmAboutBox.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
+#include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/fb/FbApi.h"
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
             return printUsage();
     }
 
+    // Before any thread starts, so that a termination request only reaches the event loop.
+    BlockTerminationSignals();
     TZettelwerkApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zettelwerk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Zettelwerk"));
@@ -94,6 +97,11 @@ int main(int argc, char** argv) {
     try {
         main = std::make_unique<TfrmMain>();
         QObject::connect(main.get(), &TfrmMain::Closed, &app, &QCoreApplication::quit);
+        // The session ending or a kill asks the main window to close, as "Beenden" does.
+        WatchTerminationSignals([] {
+            if (frmMain)
+                frmMain->close();
+        });
         about = std::make_unique<TfrmAboutBox>();
         suchen = std::make_unique<TfrmSuchen>();
         anlegen = std::make_unique<TfrmAnlegen>();
@@ -123,6 +131,11 @@ int main(int argc, char** argv) {
         // After a failed connect the loop does not run at all: no timer is served.
         if (!quitRequested) {
             main->StartupComplete();
+            if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
+                QTimer::singleShot(0, &app, [] {
+                    std::fprintf(stderr, "event loop running\n");
+                    std::fflush(stderr);
+                });
             if (qEnvironmentVariable("ZW_QUIT_WHEN_IDLE") == QLatin1String("1"))
                 QTimer::singleShot(0, &app, &QCoreApplication::quit);
             exitCode = app.exec();
@@ -135,6 +148,7 @@ int main(int argc, char** argv) {
         exitCode = 3;
     }
 
+    StopWatchingTerminationSignals();
     // Reverse order of creation; the data module commits and disconnects.
     autostart.reset();
     dataModule.reset();

@@ -85,6 +85,45 @@ TEST_F(ProgramRun, MissingClientLibraryIsNamedAndEndsNonZero) {
     EXPECT_EQ(Digest(dir.filePath("notizen.gdb")), db);
 }
 
+// Starts the program, waits for its event loop, waits `settleMs` more and sends SIGTERM.
+int ProgramRun_TerminateAfter(const QString& exe, int settleMs, QByteArray& log) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZW_AUTO_ANSWER", "default");
+    env.remove("ZW_QUIT_WHEN_IDLE");
+    p.setProcessEnvironment(env);
+    p.start(exe);
+    if (!p.waitForStarted(10000))
+        return -1;
+    for (int i = 0; i < 300 && !log.contains("event loop running"); ++i) {
+        p.waitForReadyRead(100);
+        log += p.readAllStandardError();
+    }
+    if (settleMs > 0)
+        p.waitForFinished(settleMs);
+    p.terminate(); // SIGTERM
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+        return -2;
+    }
+    log += p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+}
+
+TEST_F(ProgramRun, TerminationSignalEndsLikeQuit) {
+    QByteArray log;
+    EXPECT_EQ(ProgramRun_TerminateAfter(dir.filePath("zettelwerk"), 0, log), 0) << log.toStdString();
+    EXPECT_TRUE(log.contains("event loop running"));
+}
+
+TEST_F(ProgramRun, TerminationSignalWhileTheFirstStartQuestionIsOpen) {
+    // The delivered database has no settings row: the question opens after one second.
+    QByteArray log;
+    EXPECT_EQ(ProgramRun_TerminateAfter(dir.filePath("zettelwerk"), 2000, log), 0) << log.toStdString();
+}
+
 TEST_F(ProgramRun, VersionAndHelpOptions) {
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out.trimmed(), "Zettelwerk 1.0 (Dateiversion 1.0.0.0)");
