@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr quint32 kMaxSteps = 4096;
+
 quint32 U32(const QByteArray& b, qsizetype at) {
     return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData()) + at);
 }
@@ -155,6 +157,8 @@ std::optional<TAniCursorData> ReadAniCursor(const QByteArray& b) {
         return std::nullopt;
     if (stepCount == 0)
         stepCount = out.frames.size();
+    if (stepCount > kMaxSteps)
+        return std::nullopt;
     for (quint32 i = 0; i < stepCount; ++i) {
         const int frame = seq.isEmpty() ? static_cast<int>(i % out.frames.size()) : seq.value(i, -1);
         if (frame < 0 || frame >= out.frames.size())

@@ -150,9 +150,9 @@ void TfrmUpdate::BitBtnUpdateClick() {
 }
 
 void TfrmUpdate::UpdateEngineFileProgress(TUpdateEngine*, const QString&, int pos, int size) {
-    // A maximum of 0 keeps the bar empty (no length announced).
-    ProgressBarUpdate->setRange(0, qMax(0, size));
-    ProgressBarUpdate->setValue(size > 0 ? qMin(pos, size) : 0);
+    // Without an announced length the bar stays empty (a range of 0..0 would show a busy bar).
+    ProgressBarUpdate->setRange(0, qMax(1, size));
+    ProgressBarUpdate->setValue(size > 0 ? qBound(0, pos, size) : 0);
 }
 
 void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, int statusCode, int errCode) {

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QStatusBar>
 #include <memory>
 
@@ -86,6 +87,37 @@ TEST(UpdateWindowRules, BrokenAniDataIsRefused) {
     EXPECT_FALSE(ReadAniCursor("RIFF\x04\0\0\0ACON").has_value());
     data[8] = 'X';
     EXPECT_FALSE(ReadAniCursor(data).has_value());
+}
+
+TEST(UpdateWindowRules, HostileAniDataIsRefusedOrRead) {
+    const QByteArray good = DownloadCursorData();
+    QRandomGenerator rng(4711);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray data = good;
+        const int changes = 1 + int(rng.bounded(8));
+        for (int i = 0; i < changes; ++i)
+            data[qsizetype(rng.bounded(quint32(data.size())))] = char(rng.bounded(256));
+        if (rng.bounded(4) == 0)
+            data.truncate(qsizetype(rng.bounded(quint32(data.size()))));
+        const auto ani = ReadAniCursor(data);
+        if (ani) {
+            EXPECT_EQ(ani->steps.size(), ani->rates.size());
+            for (int s : ani->steps)
+                EXPECT_TRUE(s >= 0 && s < ani->frames.size());
+        }
+    }
+    QByteArray manySteps = good;
+    manySteps.replace(good.indexOf("anih") + 8 + 8, 4, QByteArray("\xff\xff\xff\x7f", 4));
+    EXPECT_FALSE(ReadAniCursor(manySteps).has_value()) << "an absurd step count is refused at once";
+}
+
+TEST_F(UpdateWindowFixture, ProgressWithoutLengthStaysEmpty) {
+    window->UpdateEngineFileProgress(nullptr, "a", 4096, 0);
+    EXPECT_EQ(window->ProgressBarUpdate->value(), 0);
+    EXPECT_LT(window->ProgressBarUpdate->minimum(), window->ProgressBarUpdate->maximum()) << "no busy bar";
+    window->UpdateEngineFileProgress(nullptr, "a", 4096, 8192);
+    EXPECT_EQ(window->ProgressBarUpdate->maximum(), 8192);
+    EXPECT_EQ(window->ProgressBarUpdate->value(), 4096);
 }
 
 TEST_F(UpdateWindowFixture, LayoutAndFirstShow) {
