@@ -1,6 +1,7 @@
 #include "admin/TfrmVerwaltung.h"
 
 #include "admin/DatabaseBackup.h"
+#include "admin/RichTextFont.h"
 #include "platform/Autostart.h"
 #include "platform/DbWaitCursor.h"
 #include "store/TDataModuleNotizen.h"
@@ -67,7 +68,7 @@ QLabel* MakeExplanation(QWidget* parent, const char* name, const QString& html, 
     l->setTextFormat(Qt::RichText);
     l->setWordWrap(false);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QFont f(QStringLiteral("Arial"));
+    QFont f(ArialFamily());
     f.setPointSize(8);
     l->setFont(f);
     l->setText(html);

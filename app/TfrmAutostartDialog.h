@@ -1,13 +1,34 @@
 #pragma once
-#include <QWidget>
+// The first-start question: shall the program start with every log-on?
+#include <QDialog>
 
-class TfrmAutostartDialog : public QWidget {
+class QLabel;
+class QPushButton;
+
+class TfrmAutostartDialog : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int kHelpContext = 1005;
+
     explicit TfrmAutostartDialog(QWidget* parent = nullptr);
+    ~TfrmAutostartDialog() override;
+
+    // Handlers, public for the program and the tests; errors leave them as exceptions.
+    void BtnJaClick();
+    void BtnNeinClick();
+    void BtnHilfeClick();
+
+    QLabel* RichLabel1 = nullptr;
+    QPushButton* BtnJa = nullptr;
+    QPushButton* BtnNein = nullptr;
+    QPushButton* BtnHilfe = nullptr;
 };
 
 extern TfrmAutostartDialog* frmAutostartDialog;
 
-// Counts the settings rows; with none, shows the question modally.
+// The rich text of the question.
+QString AutostartQuestionText();
+
+// Counts the settings rows; with none, shows the question modally. Errors go to the
+// application's error display; the question is then not shown.
 void CheckFirstStart();
