@@ -106,7 +106,7 @@ public:
     TAuthenticate Authenticate = waNever;
     QString Agent = "TUpdateEngine";
     bool Logging = false;
-    QString LogFileName = "WUPDATE.LOG";
+    inline static QString LogFileName = "WUPDATE.LOG"; // one name for every engine of the process
     QString TempDirectory = ".";
     QString DateFormat = "dd/mm/yyyy";
     QChar DateSeparator = '/';

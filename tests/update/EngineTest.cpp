@@ -221,6 +221,22 @@ TEST_F(EngineFixture, HandOffWritesUpdaterAndEndsTheProgram) {
     EXPECT_TRUE(host.asks.size() == 1u) << "only the download question";
 }
 
+TEST_F(EngineFixture, SecondHandOffOverwritesTheUpdater) {
+    Serve("prog_new", "new program");
+    ServeControlFile(
+        "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
+        "silentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
+        FileUrl("prog_new") + "\n");
+    engine.SetUpdaterResourceOverride(SzddCompress("first updater", 'e'));
+    engine.RunUpdate();
+    EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "first updater");
+    engine.SetUpdaterResourceOverride(SzddCompress("second", 'e'));
+    engine.RunUpdate();
+    EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "second");
+    EXPECT_EQ(host.terminated, 2);
+    EXPECT_EQ(platform.process.started.size(), 2);
+}
+
 TEST_F(EngineFixture, RestartQuestionAnsweredNoKeepsTheProgramRunning) {
     Serve("prog_new", "new");
     ServeControlFile(
