@@ -6,6 +6,7 @@
 #include "info/TfrmAboutBox.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
+#include "platform/ShellOpen.h"
 #include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
 #include "store/TDataModuleNotizen.h"
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ImageListMain::TrayIcon());
     // The main window is never shown; only its close ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Programs started for links must not inherit the blocked termination signals.
+    RouteDesktopUrlsThroughShellOpen();
     if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
         installAutoAnswer();
 

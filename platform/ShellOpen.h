@@ -13,5 +13,8 @@ TShellOpen& ShellOpen();               // the one in force
 void SetShellOpen(TShellOpen* opener); // nullptr: the system's own
 TShellOpen& SystemShellOpen();
 
+// QDesktopServices::openUrl of web and mail addresses goes through ShellOpen() from now on.
+void RouteDesktopUrlsThroughShellOpen();
+
 // "mailto:" + address unless the text already names a scheme.
 QString MailToTarget(const QString& address);

@@ -5,10 +5,17 @@
 #include "platform/fake/FakeTrayIcon.h"
 
 #include <QAction>
+#include <QDesktopServices>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <stdexcept>
 
 TEST(DbWaitCursor, SetForTheScopeAndRestoredOnException) {
@@ -107,4 +114,45 @@ TEST(ShellOpen, MailAddressesGetTheMailtoScheme) {
     TFakeShellOpen fake;
     EXPECT_TRUE(ShellOpen().Open("http://127.0.0.1/"));
     EXPECT_EQ(fake.opened, QStringList{"http://127.0.0.1/"});
+    // Links opened anywhere through QDesktopServices take the same road.
+    RouteDesktopUrlsThroughShellOpen();
+    QDesktopServices::openUrl(QUrl("mailto:info@example.org"));
+    QDesktopServices::openUrl(QUrl("https://127.0.0.1/update"));
+    EXPECT_EQ(fake.opened,
+              (QStringList{"http://127.0.0.1/", "mailto:info@example.org", "https://127.0.0.1/update"}));
+    for (const char* scheme : {"http", "https", "ftp", "mailto"})
+        QDesktopServices::unsetUrlHandler(scheme);
+}
+
+TEST(ShellOpen, OpenerStartsWithoutTheBlockedSignals) {
+    // A stand-in xdg-open that writes its argument and its blocked-signal mask.
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.txt");
+    QFile script(dir.filePath("xdg-open"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(
+        QString("#!/bin/sh\n{ echo \"$1\"; grep SigBlk /proc/self/status; } > '%1.tmp'\nmv '%1.tmp' '%1'\n")
+            .arg(out)
+            .toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", dir.path().toUtf8() + ":" + oldPath);
+
+    sigset_t set, old;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, &old);
+    EXPECT_TRUE(SystemShellOpen().Open("http://127.0.0.1/seite?a=1&b=2"));
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    qputenv("PATH", oldPath);
+
+    for (int i = 0; i < 100 && !QFile::exists(out); ++i)
+        QThread::msleep(20);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "http://127.0.0.1/seite?a=1&b=2");
+    EXPECT_EQ(lines[1].simplified(), "SigBlk: 0000000000000000");
 }
