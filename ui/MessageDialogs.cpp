@@ -32,6 +32,8 @@ public:
     explicit TMessageDialog(const TDialogRequest& r) : request_(r) {
         setWindowTitle(r.caption.isEmpty() ? DialogCaption(r.type) : r.caption);
         setModal(true);
+        if (r.helpContext)
+            setProperty("helpContext", r.helpContext); // F1 asks for the same topic
         setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                        Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
 
