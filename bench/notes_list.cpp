@@ -26,6 +26,15 @@ namespace {
 constexpr int kNotes = 100000;
 const QString kSearchWord = QStringLiteral("Einkauf");
 
+// Mean milliseconds per run, for the ratios printed at the end.
+struct TMeans {
+    double windowList = 0, windowSearch = 0, firstScreen = 0, isqlList = 0, isqlSearch = 0;
+} means;
+
+double MeanMs(const QElapsedTimer& timer, benchmark::State& state) {
+    return timer.nsecsElapsed() / 1e6 / double(state.iterations());
+}
+
 QString Isql() {
     return QStringLiteral("isql-fb");
 }
@@ -169,11 +178,14 @@ void BM_Window_ListAllToLastRow(benchmark::State& state) {
     auto& db = Db();
     db.Connect();
     db.suchen->show();
+    QElapsedTimer timer;
+    timer.start();
     for (auto _ : state) {
         db.suchen->ListAllNotes();
         db.dm->DataSetNotizliste.Last();
         benchmark::DoNotOptimize(db.suchen->Model()->rowCount());
     }
+    means.windowList = MeanMs(timer, state);
     state.counters["rows"] = db.suchen->Model()->rowCount();
     db.suchen->hide();
 }
@@ -182,12 +194,15 @@ void BM_Window_SearchToLastRow(benchmark::State& state) {
     auto& db = Db();
     db.Connect();
     db.suchen->show();
+    QElapsedTimer timer;
+    timer.start();
     for (auto _ : state) {
         db.suchen->EditSuchen->setText(kSearchWord);
         db.suchen->EditSuchenClickBtn();
         db.dm->DataSetNotizliste.Last();
         benchmark::DoNotOptimize(db.suchen->Model()->rowCount());
     }
+    means.windowSearch = MeanMs(timer, state);
     state.counters["rows"] = db.suchen->Model()->rowCount();
     db.suchen->hide();
 }
@@ -196,14 +211,19 @@ void BM_Window_SearchToLastRow(benchmark::State& state) {
 void BM_Window_ShowFirstScreen(benchmark::State& state) {
     auto& db = Db();
     db.Connect();
+    double total = 0;
     for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
         db.suchen->show(); // lists unordered
         db.suchen->DBGridNotizen->viewport()->repaint();
         QApplication::processEvents();
+        total += timer.nsecsElapsed() / 1e6;
         state.PauseTiming();
         db.suchen->hide();
         state.ResumeTiming();
     }
+    means.firstScreen = total / double(state.iterations());
     state.counters["rows_loaded"] = db.suchen->Model() ? db.suchen->Model()->rowCount() : 0;
 }
 
@@ -234,7 +254,7 @@ void BM_Window_SaveNote(benchmark::State& state) {
     }
 }
 
-void IsqlBench(benchmark::State& state, const QString& statements) {
+double IsqlBench(benchmark::State& state, const QString& statements) {
     auto& db = Db();
     db.Disconnect();
     const double baseline = RunIsql(db.file, "select 1 from rdb$database;");
@@ -246,16 +266,18 @@ void IsqlBench(benchmark::State& state, const QString& statements) {
     }
     state.counters["net_ms"] = total / state.iterations() - baseline;
     state.counters["startup_ms"] = baseline;
+    return total / state.iterations() - baseline;
 }
 
 void BM_Isql_SelectAll(benchmark::State& state) {
-    IsqlBench(state, "SET BLOB OFF;\nselect * from tblnotizen order by tblnotizen.titel asc ;");
+    means.isqlList =
+        IsqlBench(state, "SET BLOB OFF;\nselect * from tblnotizen order by tblnotizen.titel asc ;");
 }
 void BM_Isql_SelectAllWithTexts(benchmark::State& state) {
     IsqlBench(state, "SET BLOB ALL;\nselect * from tblnotizen order by tblnotizen.titel asc ;");
 }
 void BM_Isql_Search(benchmark::State& state) {
-    IsqlBench(state, "SET BLOB OFF;\n" + BuildSearchStatement(kSearchWord) + ";");
+    means.isqlSearch = IsqlBench(state, "SET BLOB OFF;\n" + BuildSearchStatement(kSearchWord) + ";");
 }
 void BM_Isql_SaveNote(benchmark::State& state) {
     IsqlBench(state, BuildInsertStatement("Benchmark-Notiz").replace(":TextParam", "'Zeile mit etwas Text'") +
@@ -287,5 +309,13 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (means.isqlList > 0 && means.windowList > 0)
+        printf("listing to the last row, window / isql-fb (net): %.2f (goal <= 1.5)\n",
+               means.windowList / means.isqlList);
+    if (means.isqlSearch > 0 && means.windowSearch > 0)
+        printf("search to the last row, window / isql-fb (net): %.2f (goal <= 1.5)\n",
+               means.windowSearch / means.isqlSearch);
+    if (means.firstScreen > 0)
+        printf("first screen of the list: %.1f ms (goal < 100 ms)\n", means.firstScreen);
     return 0;
 }
