@@ -97,9 +97,14 @@ int main(int argc, char** argv) {
     std::unique_ptr<TDataModuleNotizen> dataModule;
     std::unique_ptr<TfrmAutostartDialog> autostart;
 
+    bool mainClosed = false;
     try {
         main = std::make_unique<TfrmMain>();
-        QObject::connect(main.get(), &TfrmMain::Closed, &app, &QCoreApplication::quit);
+        // A close during start-up (from a message box's own loop) must not be lost.
+        QObject::connect(main.get(), &TfrmMain::Closed, &app, [&mainClosed] {
+            mainClosed = true;
+            QCoreApplication::quit();
+        });
         // The session ending or a kill asks the main window to close, as "Beenden" does.
         WatchTerminationSignals([] {
             if (frmMain)
@@ -132,7 +137,7 @@ int main(int argc, char** argv) {
         autostart = std::make_unique<TfrmAutostartDialog>();
 
         // After a failed connect the loop does not run at all: no timer is served.
-        if (!quitRequested) {
+        if (!quitRequested && !mainClosed) {
             main->StartupComplete();
             if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
                 QTimer::singleShot(0, &app, [] {
