@@ -154,13 +154,14 @@ TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
         QRect(176, 64, 441, 33));
     LabelRestore = MakeExplanation(client, "LabelRestore",
                                    QStringLiteral("Stellt die <b>Datenbank</b> im Programmverzeichnis aus "
-                                                  "einem vorher erstellten Backup wieder her."),
+                                                  "einem<br>vorher erstellten Backup wieder her."),
                                    QRect(176, 112, 393, 41));
-    LabelUpdate = MakeExplanation(client, "LabelUpdate",
-                                  QStringLiteral("Prüft <b>bei vorhandener Internetverbindung</b>, ob ein "
-                                                 "<b>Programmupdate</b> vorliegt und installiert das Update "
-                                                 "nach Bestätigung."),
-                                  QRect(176, 160, 393, 33));
+    LabelUpdate =
+        MakeExplanation(client, "LabelUpdate",
+                        QStringLiteral("Prüft <b>bei vorhandener Internetverbindung</b>, ob ein "
+                                       "<b>Programmupdate</b> vorliegt<br>und installiert das Update "
+                                       "nach Bestätigung."),
+                        QRect(176, 160, 393, 33));
 
     GroupBoxAutostart = new QGroupBox(QStringLiteral("Autostart"), client);
     GroupBoxAutostart->setObjectName(QStringLiteral("GroupBoxAutostart"));
@@ -177,6 +178,14 @@ TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
     RadioButtonKeinAutostart->setGeometry(16, 40, 153, 17);
     RadioButtonKeinAutostart->setToolTip(
         QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jedem Windowsstart"));
+
+    // Faces wider than the designed ones must not cut the captions.
+    for (QWidget* w :
+         {static_cast<QWidget*>(RadioButtonAutostart), static_cast<QWidget*>(RadioButtonKeinAutostart)})
+        w->resize(qMax(w->width(), w->sizeHint().width()), w->height());
+    GroupBoxAutostart->resize(
+        qMax(GroupBoxAutostart->width(), RadioButtonKeinAutostart->geometry().right() + 9),
+        GroupBoxAutostart->height());
 
     setTabOrder(BtnBackup, BtnUpdate);
     setTabOrder(BtnUpdate, BtnRestore);
