@@ -130,6 +130,15 @@ TEST_F(SuchenTest, DeleteOnEmptyListOrClosedList) {
     EXPECT_TRUE(dialogs.empty());
     EXPECT_EQ(Committed().size(), 6u);
 
+    AddNote("", "ohne Titel"); // a note with an empty title is not offered for deletion
+    Search("ohne Titel");
+    ASSERT_EQ(ListedTitles(), QStringList({""}));
+    suchen->StatusBarListe->SetText("");
+    suchen->BtnDeleteClick();
+    EXPECT_EQ(suchen->StatusText(), "Keine Notiz zum Löschen vorhanden");
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_EQ(Committed().size(), 7u);
+
     suchen->StatusBarListe->SetText("vorher");
     liste().Close();
     try {
@@ -411,6 +420,28 @@ TEST_F(SuchenTest, GridClickMovesAndTitleColumnFollowsTheGridWidth) {
     EXPECT_EQ(grid->columnWidth(0), 20);
     EXPECT_EQ(grid->columnWidth(1), grid->width() - 24);
     EXPECT_EQ(suchen->EditSuchen->width(), suchen->PanelSuchen->width() - 20);
+}
+
+TEST_F(SuchenTest, MarkerIsDrawnInTheCurrentRowOnly) {
+    suchen->resize(716, 391);
+    suchen->show();
+    suchen->ListAllNotes();
+    suchen->GridRowChosen(1);
+    QApplication::processEvents();
+    QTableView* grid = suchen->DBGridNotizen;
+    const QImage image = grid->viewport()->grab().toImage();
+    auto darkPixels = [&](int row) {
+        const QRect cell = grid->visualRect(suchen->Model()->index(row, 0));
+        int dark = 0;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                dark += qGray(image.pixel(x * image.width() / grid->viewport()->width(),
+                                          y * image.height() / grid->viewport()->height())) < 64;
+        return dark;
+    };
+    EXPECT_GT(darkPixels(1), 5);
+    EXPECT_EQ(darkPixels(0), 0);
+    EXPECT_EQ(darkPixels(2), 0);
 }
 
 TEST_F(SuchenTest, LayoutAndHelpContext) {
