@@ -8,6 +8,11 @@
 
 namespace {
 
+QByteArray ReadProcFile(const char* name) {
+    QFile f(QString::fromLatin1(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // Online: an interface that is up, not the loopback, and carries a default route.
 class TLinuxOnlineCheck : public TOnlineCheck {
 public:
@@ -21,39 +26,31 @@ public:
             }
             ::freeifaddrs(list);
         }
-        return HasDefaultRoute("/proc/net/route", up, 1, 2) ||
-               HasDefaultRoute("/proc/net/ipv6_route", up, 9, 0);
-    }
-
-private:
-    // ipv4: columns Iface Destination ...; ipv6: destination, prefix length, ..., interface last.
-    static bool HasDefaultRoute(const QString& file, const QSet<QString>& up, int ifaceCol, int) {
-        QFile f(file);
-        if (!f.open(QIODevice::ReadOnly))
-            return false;
-        const QList<QByteArray> lines = f.readAll().split('\n');
-        for (const QByteArray& line : lines) {
-            const QList<QByteArray> cols = line.simplified().split(' ');
-            if (ifaceCol == 1) {
-                if (cols.size() < 2 || cols[0] == "Iface")
-                    continue;
-                if (cols[1] == "00000000" && up.contains(QString::fromLocal8Bit(cols[0])))
-                    return true;
-            } else {
-                if (cols.size() < 10)
-                    continue;
-                if (cols[0] == QByteArray(32, '0') && cols[1] == "00" &&
-                    up.contains(QString::fromLocal8Bit(cols[9])))
-                    return true;
-            }
-        }
-        return false;
+        return HasDefaultRoute(ReadProcFile("/proc/net/route"), ReadProcFile("/proc/net/ipv6_route"), up);
     }
 };
 
 TOnlineCheck* g_installed = nullptr;
 
 } // namespace
+
+bool HasDefaultRoute(const QByteArray& ipv4, const QByteArray& ipv6, const QSet<QString>& upInterfaces) {
+    // ipv4 columns: Iface Destination Gateway Flags ... Mask ...
+    for (const QByteArray& line : ipv4.split('\n')) {
+        const QList<QByteArray> cols = line.simplified().split(' ');
+        if (cols.size() >= 8 && cols[0] != "Iface" && cols[1] == "00000000" && cols[7] == "00000000" &&
+            upInterfaces.contains(QString::fromLocal8Bit(cols[0])))
+            return true;
+    }
+    // ipv6 columns: destination, prefix length, source, prefix length, next hop, metric, ..., interface.
+    for (const QByteArray& line : ipv6.split('\n')) {
+        const QList<QByteArray> cols = line.simplified().split(' ');
+        if (cols.size() >= 10 && cols[0] == QByteArray(32, '0') && cols[1] == "00" &&
+            upInterfaces.contains(QString::fromLocal8Bit(cols[9])))
+            return true;
+    }
+    return false;
+}
 
 TOnlineCheck& SystemOnlineCheck() {
     static TLinuxOnlineCheck check;

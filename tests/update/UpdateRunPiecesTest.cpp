@@ -1,6 +1,7 @@
 // The pieces of the update run that need no server: message table, log lines, engine defaults,
 // built-in text dialogs, the widget host and the animated cursors of the Linux facility.
 #include "platform/AniCursor.h"
+#include "platform/OnlineCheck.h"
 #include "update/DownloadCursorData.h"
 #include "update/TUpdateEngine.h"
 #include "update/UpdateLog.h"
@@ -172,4 +173,21 @@ TEST(LinuxAniCursors, NumberedCursorOnWindowAndApplication) {
     EXPECT_FALSE(cursors.LoadCursorFromFile(4711, path));
     EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
     cursors.SetWindowCursor(&w, 0);
+}
+
+TEST(OnlineCheckRules, DefaultRouteThroughAnInterfaceThatIsUp) {
+    const QByteArray v4 =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+        "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
+        "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray v6 = "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+                          "fd000000000000000000000000000001 00000400 00000002 00000000 00000003     wlan0\n";
+    EXPECT_TRUE(HasDefaultRoute(v4, {}, {"eth0"}));
+    EXPECT_FALSE(HasDefaultRoute(v4, {}, {"wlan0"})) << "the interface of the route is down";
+    EXPECT_TRUE(HasDefaultRoute({}, v6, {"wlan0"}));
+    EXPECT_FALSE(HasDefaultRoute(
+        v4.left(v4.indexOf('\n') + 1) + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\n", {}, {"eth0"}))
+        << "a network route alone is no way out";
+    EXPECT_FALSE(HasDefaultRoute({}, {}, {"eth0"}));
+    SystemOnlineCheck().IsConnected(); // reads the machine's tables without failing
 }
