@@ -6,6 +6,7 @@
 #include "store/TDataModuleNotizen.h"
 #include "store/TSettings.h"
 #include "update/DownloadCursorData.h"
+#include "update/SzddEncoder.h"
 #include "update/TfrmUpdate.h"
 
 #include <QCheckBox>
@@ -226,4 +227,26 @@ TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].text, "Download update files ?");
     EXPECT_EQ(dialogs[0].caption, "Confirm");
+}
+
+TEST_F(UpdateWindowFixture, HandOffEndsTheProgramWithTheWindowStillShown) {
+    MarkFirstStartDone();
+    StoreAutomaticUpdateFlag(true);
+    Serve("prog_new", "new");
+    ServeControlFile(
+        "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
+        "silentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
+        FileUrl("prog_new") + "\n");
+    window->UpdateEngine->SetHost(&host);
+    window->UpdateEngine->SetUpdaterResourceOverride(SzddCompress("u", 'e'));
+    window->show();
+    window->CBAutomaticUpdateEnabled->setChecked(false);
+    Click();
+
+    EXPECT_EQ(host.terminated, 1);
+    ASSERT_EQ(platform.process.started.size(), 1);
+    EXPECT_TRUE(platform.process.started[0].startsWith(TmpDir() + "/upd.exe "));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(ReadSettings().automaticUpdate, "1") << "the closing handler did not run";
+    EXPECT_EQ(window->StatusBar1->currentMessage().left(6), "Spawn ");
 }
