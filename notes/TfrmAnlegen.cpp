@@ -1,6 +1,7 @@
 #include "notes/TfrmAnlegen.h"
 
 #include "notes/NoteStatements.h"
+#include "notes/QuitWatch.h"
 #include "platform/DbWaitCursor.h"
 #include "store/TDataModuleNotizen.h"
 #include "ui/ConnectionStatusBar.h"
@@ -28,6 +29,7 @@ TfrmAnlegen::TfrmAnlegen(QWidget* parent) : QMainWindow(parent) {
     setObjectName("frmAnlegen");
     setWindowTitle(QStringLiteral("Notiz erfassen"));
     setProperty("helpContext", kHelpContext);
+    WatchApplicationQuit();
     ApplyWindowLook(this);
     resize(636, 295);
     move(261, 215);
@@ -120,7 +122,7 @@ void TfrmAnlegen::showEvent(QShowEvent* event) {
 }
 
 void TfrmAnlegen::closeEvent(QCloseEvent* event) {
-    if (FormCloseQuery())
+    if (ApplicationQuitting() || FormCloseQuery()) // the program's end asks nothing
         event->accept();
     else
         event->ignore();

@@ -1,6 +1,7 @@
 #include "notes/TfrmSuchen.h"
 
 #include "notes/NoteStatements.h"
+#include "notes/QuitWatch.h"
 #include "notes/TDBNavigator.h"
 #include "notes/TNotizListeModel.h"
 #include "platform/DbWaitCursor.h"
@@ -145,6 +146,7 @@ TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
     setObjectName("frmSuchen");
     setWindowTitle(QStringLiteral("Notizenliste"));
     setProperty("helpContext", kHelpContext);
+    WatchApplicationQuit();
     ApplyWindowLook(this);
     resize(716, 391);
     move(232, 171);
@@ -596,7 +598,7 @@ void TfrmSuchen::showEvent(QShowEvent* event) {
 }
 
 void TfrmSuchen::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+    if (!ApplicationQuitting() && !FormCloseQuery()) { // the program's end asks nothing
         event->ignore();
         return;
     }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 using AnlegenTest = NotesFixture;
 
@@ -125,4 +126,26 @@ TEST_F(AnlegenTest, LayoutAndHelpContext) {
     anlegen->resize(900, 500);
     EXPECT_EQ(anlegen->EditTitel->pos(), before);
     EXPECT_EQ(anlegen->Memo->size(), QSize(617, 153));
+}
+
+TEST_F(AnlegenTest, EndingTheProgramDoesNotAsk) {
+    anlegen->show();
+    anlegen->EditTitel->setText("ungespeichert");
+    AddNote("Einkauf", "Milch");
+    suchen->show();
+    suchen->BtnEditClick();
+    ASSERT_EQ(dm->DataSetNotizliste.State(), TDataSetState::Edit);
+    answer = TModalResult::No;
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QTimer::singleShot(2000, [] { QCoreApplication::exit(1); }); // a refused quit
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_FALSE(anlegen->isVisible());
+    EXPECT_FALSE(suchen->isVisible());
+
+    // Closing a window by itself still asks.
+    anlegen->show();
+    anlegen->EditTitel->setText("ungespeichert");
+    anlegen->close();
+    EXPECT_EQ(dialogs.size(), 1u);
 }
