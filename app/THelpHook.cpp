@@ -1,5 +1,6 @@
 #include "app/THelpHook.h"
 
+#include "app/ProgramDirectory.h"
 #include "info/TWindowsVersionInfo.h"
 #include "platform/HelpViewer.h"
 #include "platform/OsFacts.h"
@@ -282,7 +283,7 @@ THelpHook* StartHelp(const THelpSetup& setup) {
         });
     }
 
-    const QString helpFile = exeDir + QStringLiteral("zettelwerk.chm");
+    const QString helpFile = FindHelpFile(exeDir);
     if (!QFileInfo::exists(helpFile))
         ShowMessage(QStringLiteral("Hilfe-Datei nicht gefunden\n") + helpFile);
     const auto version = viewer.Version();

@@ -1,6 +1,7 @@
 // Program entry: creates every window and the data module once, runs the tray, tears down in
 // reverse order.
 #include "admin/TfrmVerwaltung.h"
+#include "app/ProgramDirectory.h"
 #include "app/TfrmAutostartDialog.h"
 #include "app/TfrmMain.h"
 #include "info/TfrmAboutBox.h"
@@ -118,7 +119,13 @@ int main(int argc, char** argv) {
         verwaltung = std::make_unique<TfrmVerwaltung>();
         update = std::make_unique<TfrmUpdate>();
 
-        dataModule = std::make_unique<TDataModuleNotizen>();
+        // Installed programs keep the database in the user's data directory.
+        QString directoryError;
+        const QString programDirectory =
+            PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
+        if (!directoryError.isEmpty())
+            std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
+        dataModule = std::make_unique<TDataModuleNotizen>(programDirectory);
         DataModuleNotizen = dataModule.get();
         QObject::connect(dataModule.get(), &TDataModuleNotizen::Connected, [](const QString& fileName) {
             markConnected(frmAnlegen, frmAnlegen ? frmAnlegen->StatusBar() : nullptr, fileName);

@@ -1,0 +1,109 @@
+#include "app/ProgramDirectory.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+const QString kDatabaseName = QStringLiteral("notizen.gdb");
+const QString kHelpName = QStringLiteral("zettelwerk.chm");
+
+QString WithSeparator(QString dir) {
+    if (!dir.endsWith(u'/'))
+        dir += u'/';
+    return dir;
+}
+
+bool Writable(const QString& file) {
+    return ::access(QFile::encodeName(file).constData(), W_OK) == 0;
+}
+
+} // namespace
+
+TProgramDirectoryChoice ChooseProgramDirectory(const TProgramDirectoryFacts& facts) {
+    // Not installed (no shared copy): the executable's directory as ever, with or without a
+    // database, so a missing one is reported there.
+    if (facts.exeDatabaseWritable || !facts.sharedDatabaseExists)
+        return {facts.exeDirectory, false};
+    return {facts.dataDirectory, !facts.dataDatabaseExists};
+}
+
+QString UserDataDirectory(const QString& xdgDataHome, const QString& home) {
+    const QString base =
+        QDir::isAbsolutePath(xdgDataHome) ? xdgDataHome : home + QStringLiteral("/.local/share");
+    return WithSeparator(QDir::cleanPath(base + QStringLiteral("/zettelwerk")));
+}
+
+QString SharedDataDirectory(const QString& exeDirectory) {
+    return WithSeparator(QDir::cleanPath(exeDirectory + QStringLiteral("/../share/zettelwerk")));
+}
+
+TProgramDirectoryFacts GatherProgramDirectoryFacts(const QString& exeDirectory,
+                                                   const QString& dataDirectory) {
+    TProgramDirectoryFacts facts;
+    facts.exeDirectory = WithSeparator(exeDirectory);
+    facts.dataDirectory = WithSeparator(dataDirectory);
+    const QString exeDatabase = facts.exeDirectory + kDatabaseName;
+    facts.exeDatabaseWritable = QFileInfo(exeDatabase).isFile() && Writable(exeDatabase);
+    facts.sharedDatabaseExists = QFileInfo(SharedDataDirectory(exeDirectory) + kDatabaseName).isFile();
+    // A dangling link or a directory of that name counts too: it is not ours to replace.
+    facts.dataDatabaseExists = QFileInfo(facts.dataDirectory + kDatabaseName).exists() ||
+                               QFileInfo(facts.dataDirectory + kDatabaseName).isSymLink();
+    return facts;
+}
+
+bool InstallDatabaseCopy(const QString& source, const QString& targetDirectory, QString* error) {
+    const QString dir = WithSeparator(targetDirectory);
+    const QString target = dir + kDatabaseName;
+    auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!QDir().mkpath(dir))
+        return fail(QStringLiteral("Verzeichnis %1 kann nicht angelegt werden").arg(dir));
+    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink())
+        return true;
+
+    const QString temp = dir + QStringLiteral(".%1.%2.tmp").arg(kDatabaseName).arg(::getpid());
+    QFile::remove(temp);
+    if (!QFile::copy(source, temp)) {
+        QFile::remove(temp);
+        return fail(QStringLiteral("%1 kann nicht nach %2 kopiert werden").arg(source, temp));
+    }
+    QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // A hard link fails when the name exists meanwhile: nothing is ever replaced.
+    const QByteArray tempName = QFile::encodeName(temp);
+    bool placed = ::link(tempName.constData(), QFile::encodeName(target).constData()) == 0;
+    const int linkError = placed ? 0 : errno;
+    if (!placed && linkError != EEXIST)
+        placed = QFile::rename(temp, target); // file systems without hard links; refuses an existing name
+    QFile::remove(temp);
+    if (placed || linkError == EEXIST || QFileInfo(target).exists())
+        return true;
+    return fail(QStringLiteral("%1 kann nicht angelegt werden: %2")
+                    .arg(target, QString::fromLocal8Bit(std::strerror(linkError))));
+}
+
+QString PrepareProgramDirectory(const QString& exeDirectory, QString* error) {
+    const QString data = UserDataDirectory(qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
+    const TProgramDirectoryChoice choice =
+        ChooseProgramDirectory(GatherProgramDirectoryFacts(exeDirectory, data));
+    if (choice.copyDatabase)
+        InstallDatabaseCopy(SharedDataDirectory(exeDirectory) + kDatabaseName, choice.directory, error);
+    return choice.directory;
+}
+
+QString FindHelpFile(const QString& exeDirectory) {
+    const QString beside = WithSeparator(exeDirectory) + kHelpName;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString shared = SharedDataDirectory(exeDirectory) + kHelpName;
+    return QFileInfo::exists(shared) ? shared : beside;
+}
