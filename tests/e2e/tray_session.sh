@@ -10,7 +10,7 @@ BIN=${1:?bin dir}
 ART=${2:?artefact dir}
 GLOBAL_TIMEOUT=${ZW_E2E_TIMEOUT:-220}
 
-for tool in Xvfb xdotool trayer import xwininfo xdpyinfo isql-fb; do
+for tool in Xvfb xdotool trayer import xwininfo xdpyinfo isql-fb gbak; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
 
@@ -159,7 +159,24 @@ tray_menu_pick() {
   click_in "$m" 60 "$y"
 }
 
-sql() { isql-fb -q -user sysdba -password lanternix "$work/prog/notizen.gdb" -i "$1" 2>&1; }
+# sql <script> [database]
+sql() { timeout 60 isql-fb -q -user sysdba -password lanternix "${2:-$work/prog/notizen.gdb}" -i "$1" 2>&1; }
+
+# Titles of the notes in id order, joined by "|". Only after the program has ended: the
+# embedded engine holds the database file exclusively while the program runs.
+db_titles() {
+  printf 'set list on;\nselect titel from tblnotizen order by id;\n' >"$work/titles.sql"
+  sql "$work/titles.sql" "${1:-}" >"$work/titles.out"
+  sed -n 's/^TITEL  *//p' "$work/titles.out" | paste -sd'|'
+}
+
+# expect_titles <titles> <what> [database]
+expect_titles() {
+  local got
+  got=$(db_titles "${3:-}")
+  echo "committed titles: $got"
+  [ "$got" = "$1" ] || fail "database holds titles '$got', expected '$1' ($2); isql-fb: $(cat "$work/titles.out")"
+}
 
 # ------------------------------------------------------------------ set-up
 mkdir -p "$ART" "$work/prog" "$work/config" "$work/runtime" || exit 1
@@ -301,6 +318,15 @@ answer_default '^Information' 60 backup_done
 sleep 0.5
 shot backup_finished
 [ -s "$work/prog/notizenbackup.gbk" ] || fail "no backup file written"
+# The backup holds the committed notes: restore it into a scratch database and look.
+for _ in $(seq 20); do
+  rm -f "$work/check.gdb"
+  timeout 60 gbak -c -user sysdba -password lanternix "$work/prog/notizenbackup.gbk" \
+    "$work/check.gdb" >"$work/gbak.log" 2>&1 && break
+  sleep 0.5
+done
+[ -s "$work/check.gdb" ] || fail "backup file cannot be restored: $(cat "$work/gbak.log")"
+expect_titles "Einkauf E2E" "notes in the backup" "$work/check.gdb"
 
 begin "restore"
 inode_before=$(stat -c %i "$work/prog/notizen.gdb")
@@ -329,6 +355,7 @@ shot after_quit
 
 # ------------------------------------------------------------------ database state
 begin "database state"
+expect_titles "Einkauf E2E" "the edited note deleted, the other kept"
 cat >"$work/q.sql" <<'EOF'
 set list on;
 select count(*) as notes from tblnotizen;
