@@ -689,20 +689,14 @@ bool TUpdateEngine::ReadRegistryDate(QDateTime& date) {
 void TUpdateEngine::StoreRegistryDate() {
     if (!LastURLEntry.Save || LastURLEntry.Key.isEmpty() || LastURLEntry.Section.isEmpty())
         return;
+    auto two = [](int n) { return QString::number(n).rightJustified(2, u'0'); };
     auto s = OpenRegistry(LastURLEntry);
     const QDate d = FUpdateDate.date();
-    const QString sep(DateSeparator);
-    s->setValue("LastDate", QString("%1%4%2%4%3")
-                                .arg(d.day(), 2, 10, QChar('0'))
-                                .arg(d.month(), 2, 10, QChar('0'))
-                                .arg(d.year(), 4, 10, QChar('0'))
-                                .arg(sep));
+    s->setValue("LastDate", two(d.day()) + DateSeparator + two(d.month()) + DateSeparator +
+                                QString::number(d.year()).rightJustified(4, u'0'));
     const QTime t = FUpdateDate.time();
     if (t != QTime(0, 0))
-        s->setValue("LastTime", QString("%1%3%2")
-                                    .arg(t.hour(), 2, 10, QChar('0'))
-                                    .arg(t.minute(), 2, 10, QChar('0'))
-                                    .arg(QString(TimeSeparator)));
+        s->setValue("LastTime", two(t.hour()) + TimeSeparator + two(t.minute()));
 }
 
 QString TUpdateEngine::StoredLastUrl() {

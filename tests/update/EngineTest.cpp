@@ -4,6 +4,7 @@
 #include "update/UpdateMessages.h"
 
 #include <QFileInfo>
+#include <QSettings>
 
 namespace {
 
@@ -310,4 +311,34 @@ TEST_F(EngineFixture, NoSessionMeansOnlyClosing) {
     engine.UpdateConnect = wucNone;
     engine.RunUpdate();
     EXPECT_EQ(LogNumbers(), (QList<int>{963, 918}));
+}
+
+TEST_F(EngineFixture, LastUrlAndDateKeptInTheUserSettings) {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Work("config"));
+    engine.LastURLEntry.Save = true;
+    engine.LastURLEntry.Key = "Software\\Zettelwerk";
+    engine.LastURLEntry.Section = "WebUpdate";
+    {
+        QSettings s(QSettings::IniFormat, QSettings::UserScope, "Software", "Zettelwerk");
+        s.beginGroup("WebUpdate");
+        s.setValue("LastURL", FileUrl("other.inf"));
+        s.setValue("LastDate", "01/06/2005");
+    }
+    Serve("other.inf",
+          "[update]\ndate=01/01/2005\n[action]\nupdateURL=" + FileUrl("next.inf").toUtf8() + "\n");
+    engine.RunUpdate();
+    // The stored address replaced URL; the stored date is newer than the update's.
+    EXPECT_EQ(LogNumbers(), (kStart + QList<int>{928, 930, 949}));
+
+    Serve("other.inf",
+          "[update]\ndate=02/07/2006\ntime=14:30\n[action]\nupdateURL=" + FileUrl("next.inf").toUtf8() +
+              "\n[files]\ncount=1\n[file1]\nurl=" + FileUrl("a.txt").toUtf8() + "\n");
+    Serve("a.txt", "A");
+    engine.RunUpdate();
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, "Software", "Zettelwerk");
+    s.beginGroup("WebUpdate");
+    EXPECT_EQ(s.value("LastURL").toString(), FileUrl("next.inf"));
+    EXPECT_EQ(s.value("LastDate").toString(), "02/07/2006");
+    EXPECT_EQ(s.value("LastTime").toString(), "14:30");
+    EXPECT_TRUE(LogNumbers().contains(941));
 }
