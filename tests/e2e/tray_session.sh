@@ -28,6 +28,7 @@ cleanup() {
   [ -n "$tpid" ] && kill "$tpid" 2>/dev/null
   [ -n "$xpid" ] && kill "$xpid" 2>/dev/null
   wait 2>/dev/null
+  [ -f "$work/run.log" ] && cp "$work/run.log" "$ART/program.log" 2>/dev/null
   if [ "$rc" -ne 0 ] && [ -f "$work/run.log" ]; then
     echo "--- program output"
     cat "$work/run.log"
@@ -50,7 +51,7 @@ shot() {
   shot_no=$((shot_no + 1))
   local name
   name=$(printf '%02d_%s.png' "$shot_no" "$1")
-  import -window root "$ART/$name" 2>/dev/null || echo "warning: screenshot $name failed"
+  timeout 30 import -window root "$ART/$name" 2>/dev/null || echo "warning: screenshot $name failed"
 }
 
 begin() {
@@ -103,7 +104,7 @@ answer_default() {
   wait_window "$1" "${2:-30}"
   sleep 0.3
   shot "$3"
-  xdotool windowfocus --sync "$WIN" 2>/dev/null
+  timeout 5 xdotool windowfocus --sync "$WIN" 2>/dev/null
   xdotool key Return
   wait_gone "$1" 30
 }
@@ -179,14 +180,15 @@ expect_titles() {
 }
 
 # ------------------------------------------------------------------ set-up
-mkdir -p "$ART" "$work/prog" "$work/config" "$work/runtime" || exit 1
+mkdir -p "$ART" "$work/prog" "$work/config" "$work/data" "$work/runtime" || exit 1
 chmod 700 "$work/runtime"
 rm -f "$ART"/*.png
 for f in zettelwerk notizen.gdb zettelwerk.chm; do
   cp "$BIN/$f" "$work/prog/" || fail "$BIN/$f missing"
 done
 chmod u+w "$work/prog/notizen.gdb"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" \
+  QT_QPA_PLATFORM=xcb
 unset ZW_AUTO_ANSWER ZW_QUIT_WHEN_IDLE SESSION_MANAGER
 
 # Watchdog: ends the run through the TERM trap; its own sleep goes with it.
@@ -373,6 +375,7 @@ grep -qE '^TEXT_EXACT +1$' <<<"$out" || fail "the kept note's text is not stored
 grep -q 'Termin' <<<"$out" && fail "the edited and deleted note is still there"
 grep -qE '^SETTINGS_ROWS +1$' <<<"$out" || fail "the first-start answer was not stored"
 [ -e "$work/config/autostart/Zettelwerk.desktop" ] && fail "autostart entry written after Nein"
+[ -e "$work/data/zettelwerk/notizen.gdb" ] && fail "the program worked on a database outside its directory"
 
 echo "PASS: tray session (screenshots in $ART)"
 exit 0
