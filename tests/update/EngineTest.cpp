@@ -1,5 +1,6 @@
 // The update run against a loopback HTTP server: reports, log lines, dialogs, downloads, hand-off.
 #include "EngineTestSupport.h"
+#include "platform/InternetSession.h"
 #include "update/SzddEncoder.h"
 #include "update/UpdateMessages.h"
 
@@ -341,4 +342,88 @@ TEST_F(EngineFixture, LastUrlAndDateKeptInTheUserSettings) {
     EXPECT_EQ(s.value("LastDate").toString(), "02/07/2006");
     EXPECT_EQ(s.value("LastTime").toString(), "14:30");
     EXPECT_TRUE(LogNumbers().contains(941));
+}
+
+namespace {
+
+// Dial-up and sessions for the switched-off branches; HTTP goes to the real client.
+class TScriptedInternet : public TInternet {
+public:
+    bool dialWorks = true;
+    QList<bool> dials; // askUser per dial
+    int hangups = 0;
+    bool ftpSession = false;
+    bool Autodial(bool askUser) override {
+        dials << askUser;
+        return dialWorks;
+    }
+    void AutodialHangup() override { ++hangups; }
+    std::unique_ptr<TInternetSession> Open(const QString& agent, const QString& proxy) override {
+        if (ftpSession)
+            return std::make_unique<TRefusingFtpSession>();
+        return SystemInternet().Open(agent, proxy);
+    }
+
+    class TRefusingFtpSession : public TInternetSession {
+    public:
+        std::unique_ptr<TInternetRequest> OpenUrl(const QString&, const QString&, quint32) override {
+            return {};
+        }
+        std::unique_ptr<TInternetConnection> ConnectFtp(const QString&, int, const QString&, const QString&,
+                                                        bool) override {
+            return {};
+        }
+        std::unique_ptr<TInternetRequest> HttpPost(const QString&, int, const QString&, const QString&,
+                                                   const QByteArray&) override {
+            return {};
+        }
+        QString LastResponseInfo() const override { return "530 Login incorrect"; }
+        int LastError() const override { return 12014; }
+    };
+};
+
+struct TInternetScope {
+    explicit TInternetScope(TInternet* i) { SetInternet(i); }
+    ~TInternetScope() { SetInternet(nullptr); }
+};
+
+} // namespace
+
+TEST_F(EngineFixture, SilentDialUpIsHungUpAtTheEnd) {
+    TScriptedInternet internet;
+    TInternetScope scope(&internet);
+    platform.online.connected = false;
+    engine.URL = server.Url("/files/zettelwerk.inf").replace("127.0.0.1", "localhost");
+    engine.UpdateConnect = wucConnectSilentHangup;
+    ServeControlFile("[update]\n");
+    engine.RunUpdate();
+    EXPECT_EQ(internet.dials, QList<bool>{false});
+    EXPECT_EQ(internet.hangups, 1);
+    EXPECT_EQ(LogNumbers(), (QList<int>{963, 918, 920, 921, 915, 926, 949, 955}));
+}
+
+TEST_F(EngineFixture, FailedDialUpEndsTheRun) {
+    TScriptedInternet internet;
+    internet.dialWorks = false;
+    TInternetScope scope(&internet);
+    platform.online.connected = false;
+    engine.URL = "http://update.example/zettelwerk.inf";
+    engine.UpdateConnect = wucConnectPrompt;
+    engine.RunUpdate();
+    EXPECT_EQ(internet.dials, QList<bool>{true});
+    EXPECT_EQ(LogNumbers(), (QList<int>{963, 918, 919, 953}));
+}
+
+TEST_F(EngineFixture, FtpConnectFailureIsReportedWithoutLogLine) {
+    TScriptedInternet internet;
+    internet.ftpSession = true;
+    TInternetScope scope(&internet);
+    engine.UpdateType = ftpUpdate;
+    engine.Host = "ftp.example";
+    engine.RunUpdate();
+    EXPECT_EQ(LogNumbers(), (QList<int>{963, 918, 921, 923, 949}));
+    const auto it = std::find_if(statuses.begin(), statuses.end(), [](auto& s) { return s.status == 1; });
+    ASSERT_NE(it, statuses.end());
+    EXPECT_EQ(it->text, "530 Login incorrect");
+    EXPECT_EQ(it->error, 12014);
 }
