@@ -201,16 +201,22 @@ unset ZW_AUTO_ANSWER ZW_QUIT_WHEN_IDLE SESSION_MANAGER
 wpid=$!
 
 begin "X server"
+# Our own server: the lock file names its process (two runs may race for the same number).
+own_display() {
+  kill -0 "$xpid" 2>/dev/null || return 1
+  [ "$(tr -d ' \n' <"/tmp/.X$1-lock" 2>/dev/null)" = "$xpid" ] || return 1
+  xdpyinfo -display ":$1" >/dev/null 2>&1
+}
 for ((n = 120; n < 200; n++)); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xpid=$!
-  for _ in $(seq 100); do
-    xdpyinfo -display ":$n" >/dev/null 2>&1 && break
+  for _ in $(seq 150); do
+    own_display "$n" && break
     kill -0 "$xpid" 2>/dev/null || break
     sleep 0.1
   done
-  if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+  if own_display "$n"; then
     export DISPLAY=":$n"
     break
   fi
