@@ -1,0 +1,68 @@
+// The program idle in the tray after its start stays small.
+#include "faults/FaultSupport.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// VmRSS of a process in kilobytes, -1 when unknown.
+qint64 ResidentKb(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+} // namespace
+
+TEST(IdleMemory, TheProgramInTheTrayStaysBelowSixtyMegabytes) {
+    TTempDatabase db;
+    const QString dir = db.Directory();
+    for (const QString& name : {QStringLiteral("zettelwerk"), QStringLiteral("zettelwerk.chm")})
+        if (QFileInfo::exists(BinDir() + "/" + name)) {
+            ASSERT_TRUE(QFile::copy(BinDir() + "/" + name, dir + name));
+            QFile::setPermissions(dir + name, QFile::permissions(BinDir() + "/" + name));
+        }
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZW_AUTO_ANSWER", "default");
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.start(dir + "zettelwerk", {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    QString err;
+    QElapsedTimer timer;
+    timer.start();
+    while (program.state() == QProcess::Running && !err.contains("event loop running") &&
+           timer.elapsed() < 60000) {
+        program.waitForReadyRead(200);
+        err += QString::fromUtf8(program.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("event loop running")) << err.toStdString();
+    // Past the first-start check one second after the start.
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 3000 && program.state() == QProcess::Running) {
+        program.waitForReadyRead(100);
+        err += QString::fromUtf8(program.readAllStandardError());
+    }
+    ASSERT_EQ(program.state(), QProcess::Running) << err.toStdString();
+    const qint64 kb = ResidentKb(program.processId());
+    std::printf("resident after start: %lld KB\n", static_cast<long long>(kb));
+    ASSERT_GT(kb, 0);
+    EXPECT_LT(kb, 60 * 1024) << "resident set of the idle program in KB";
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000)) << "no end after SIGTERM";
+    err += QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(program.exitCode(), 0) << err.toStdString();
+}
