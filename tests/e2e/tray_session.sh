@@ -42,6 +42,10 @@ trap 'exit 130' INT
 
 fail() {
   echo "FAIL ($step): $*"
+  if [ -n "${DISPLAY:-}" ]; then
+    echo "windows shown: $(xdotool search --onlyvisible --classname zettelwerk getwindowname %@ 2>/dev/null |
+      paste -sd'|')"
+  fi
   shot failure
   exit 1
 }
@@ -204,7 +208,7 @@ begin "X server"
 # Our own server: the lock file names its process (two runs may race for the same number).
 own_display() {
   kill -0 "$xpid" 2>/dev/null || return 1
-  [ "$(tr -d ' \n' <"/tmp/.X$1-lock" 2>/dev/null)" = "$xpid" ] || return 1
+  [ "$(cat "/tmp/.X$1-lock" 2>/dev/null | tr -d ' \n')" = "$xpid" ] || return 1
   xdpyinfo -display ":$1" >/dev/null 2>&1
 }
 for ((n = 120; n < 200; n++)); do
