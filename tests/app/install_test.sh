@@ -49,6 +49,7 @@ db="$work/data/zettelwerk/notizen.gdb"
 
 run || fail "first start ended with $?: $(cat "$work/run.log")"
 [ -s "$db" ] || fail "first start did not create $db: $(cat "$work/run.log")"
+grep -q '^event loop running' "$work/run.log" || fail "first start did not get ready: $(cat "$work/run.log")"
 ! grep -q '^dialog:' "$work/run.log" || fail "first start showed a message: $(cat "$work/run.log")"
 leftovers=$(ls -A "$work/data/zettelwerk" | grep -v -x -e notizen.gdb -e HelpDebug.txt)
 [ -z "$leftovers" ] || fail "left in the data directory: $leftovers"
@@ -62,6 +63,7 @@ if command -v isql-fb >/dev/null; then
 fi
 
 run || fail "second start ended with $?: $(cat "$work/run.log")"
+grep -q '^event loop running' "$work/run.log" || fail "second start did not get ready: $(cat "$work/run.log")"
 [ "$(stat -c %i "$db")" = "$inode" ] || fail "second start replaced the database"
 if [ -n "$marker" ]; then
   echo "SELECT TITEL FROM TBLNOTIZEN WHERE ID = -1;" |
