@@ -1,25 +1,30 @@
 #include "store/fb/FbApi.h"
 
+#include "store/fb/EngineRoot.h"
+
 #include <cstdlib>
 #include <dlfcn.h>
 
 namespace fb {
 
-const char* ClientLibraryName() { return "libfbclient.so.2"; }
+const char* ClientLibraryName() {
+    return "libfbclient.so.2";
+}
 
 namespace {
 
 Api Load() {
     const char* override = std::getenv("ZW_FBCLIENT");
     std::string name = (override && *override) ? override : ClientLibraryName();
+    PrepareSharedEngineRoot(); // before the engine reads its configuration
     void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle)
         throw LibraryError("Die Firebird-Clientbibliothek \"" + name + "\" kann nicht geladen werden");
     Api api;
     api.libraryPath = name;
-#define ZW_FB_LOAD(fn)                                                                                      \
-    api.fn = reinterpret_cast<decltype(api.fn)>(dlsym(handle, #fn));                                        \
-    if (!api.fn)                                                                                            \
+#define ZW_FB_LOAD(fn)                                                                                       \
+    api.fn = reinterpret_cast<decltype(api.fn)>(dlsym(handle, #fn));                                         \
+    if (!api.fn)                                                                                             \
         throw LibraryError("Die Firebird-Clientbibliothek \"" + name + "\" bietet \"" #fn "\" nicht an");
     ZW_FB_FUNCTIONS(ZW_FB_LOAD)
 #undef ZW_FB_LOAD
