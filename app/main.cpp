@@ -40,7 +40,9 @@ int printVersion() {
 int printUsage() {
     std::printf("Aufruf: zettelwerk [/debug | -debug]\n"
                 "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
-                "notizen.gdb und zettelwerk.chm liegen neben dem Programm.\n"
+                "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
+                "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
+                "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
                 "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
                 "  --version       Version ausgeben\n"
                 "  --help          diese Hilfe\n"
