@@ -2,6 +2,9 @@
 #include "faults/FaultSupport.h"
 
 #include <QFileInfo>
+#include <QMap>
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -14,6 +17,30 @@ qint64 ResidentKb(qint64 pid) {
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     return -1;
+}
+
+// The largest resident parts of a process (file name or [anon]/[heap]), for the failure message.
+std::string LargestMappings(qint64 pid, int count) {
+    QFile smaps(QString("/proc/%1/smaps").arg(pid));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return {};
+    QMap<QString, qint64> kb;
+    QString current;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (!parts.isEmpty() && parts[0].contains('-') && !parts[0].endsWith(':'))
+            current = parts.size() > 5 ? QString::fromUtf8(parts[5]) : QStringLiteral("[anon]");
+        else if (line.startsWith("Rss:"))
+            kb[current] += parts.value(1).toLongLong();
+    }
+    QList<QPair<qint64, QString>> sorted;
+    for (auto it = kb.begin(); it != kb.end(); ++it)
+        sorted.append({it.value(), it.key()});
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::string text;
+    for (const auto& [size, name] : sorted.mid(0, count))
+        text += "\n  " + std::to_string(size) + " KB " + name.toStdString();
+    return text;
 }
 
 } // namespace
@@ -58,7 +85,8 @@ TEST(IdleMemory, TheProgramInTheTrayStaysBelowSixtyMegabytes) {
     const qint64 kb = ResidentKb(program.processId());
     std::printf("resident after start: %lld KB\n", static_cast<long long>(kb));
     ASSERT_GT(kb, 0);
-    EXPECT_LT(kb, 60 * 1024) << "resident set of the idle program in KB";
+    EXPECT_LT(kb, 60 * 1024) << "resident set of the idle program in KB; largest parts:"
+                             << LargestMappings(program.processId(), 15);
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000)) << "no end after SIGTERM";
