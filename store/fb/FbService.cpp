@@ -114,10 +114,19 @@ namespace {
 void Start(isc_svc_handle* handle, const std::string& request) {
     if (!*handle)
         throw Error("The services manager is not attached");
-    ISC_STATUS_ARRAY status{};
-    Client().isc_service_start(status, handle, nullptr, static_cast<unsigned short>(request.size()),
-                               request.data());
-    Check(status);
+    // A job that has just failed may still hold the service for a moment.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        ISC_STATUS_ARRAY status{};
+        Client().isc_service_start(status, handle, nullptr, static_cast<unsigned short>(request.size()),
+                                   request.data());
+        if (status[0] == 1 && status[1] == isc_svc_in_use && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
+        }
+        Check(status);
+        return;
+    }
 }
 
 // One poll: whatever output line is ready, and whether the job still runs.
