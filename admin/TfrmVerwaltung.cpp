@@ -250,40 +250,40 @@ void TfrmVerwaltung::BtnUpdateClick() {
 }
 
 void TfrmVerwaltung::BackupDatabase() {
-    StatusBarVerwaltung->SetText(QStringLiteral("Datenbankverbindung wurde geschlossen. Backup läuft."));
-    QCoreApplication::processEvents();
-    TDbWaitCursor wait;
-    TPumpOnExit pump;
-    TDataModuleNotizen& dm = Module();
-    dm.Database.Close();
-    StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
-    const QString dir = dm.ProgramDirectory();
-    BackupDatabaseFile(*backupService_, dir + kDatabaseFileName, dir + kBackupFileName, PumpWithoutInput);
-    SystemMessageBox(QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."),
-                     QStringLiteral("Information"));
-    dm.Database.Open();
-    StatusBarVerwaltung->SetText(
-        QStringLiteral("Datenbankverbindung wurde wieder geöffnet. Backup beendet."));
-    StatusBarVerwaltung->SetImage(imgConnected, StatusBarVerwaltung->ImageHint());
+    RunServiceJob(QStringLiteral("Backup"),
+                  QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."),
+                  [this](TDataModuleNotizen&, const QString& dir) {
+                      BackupDatabaseFile(*backupService_, dir + kDatabaseFileName, dir + kBackupFileName,
+                                         PumpWithoutInput);
+                  });
 }
 
 void TfrmVerwaltung::RestoreDatabase() {
-    StatusBarVerwaltung->SetText(QStringLiteral("Datenbankverbindung wurde geschlossen. Restore läuft."));
+    RunServiceJob(QStringLiteral("Restore"),
+                  QStringLiteral("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt."),
+                  [this](TDataModuleNotizen& dm, const QString& dir) {
+                      // Whatever opened the connection while the job ran is closed before the file
+                      // is replaced.
+                      RestoreDatabaseFile(*restoreService_, dir + kBackupFileName, dir + kDatabaseFileName,
+                                          PumpWithoutInput, [&dm] { dm.Database.Close(); });
+                  });
+}
+
+// The connection is closed around the job and opened again afterwards; a failure leaves it
+// closed and the status texts as they were while the job ran.
+void TfrmVerwaltung::RunServiceJob(const QString& kind, const QString& doneMessage,
+                                   const std::function<void(TDataModuleNotizen&, const QString&)>& job) {
+    StatusBarVerwaltung->SetText("Datenbankverbindung wurde geschlossen. " + kind + " läuft.");
     QCoreApplication::processEvents();
     TDbWaitCursor wait;
     TPumpOnExit pump;
     TDataModuleNotizen& dm = Module();
     dm.Database.Close();
     StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
-    const QString dir = dm.ProgramDirectory();
-    // Whatever opened the connection while the job ran is closed before the file is replaced.
-    RestoreDatabaseFile(*restoreService_, dir + kBackupFileName, dir + kDatabaseFileName, PumpWithoutInput,
-                        [&dm] { dm.Database.Close(); });
-    SystemMessageBox(QStringLiteral("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt."),
-                     QStringLiteral("Information"));
+    job(dm, dm.ProgramDirectory());
+    SystemMessageBox(doneMessage, QStringLiteral("Information"));
     dm.Database.Open();
-    StatusBarVerwaltung->SetText(
-        QStringLiteral("Datenbankverbindung wurde wieder geöffnet. Restore beendet."));
+    StatusBarVerwaltung->SetText("Datenbankverbindung wurde wieder geöffnet. " + kind + " beendet.");
     StatusBarVerwaltung->SetImage(imgConnected, StatusBarVerwaltung->ImageHint());
 }
 

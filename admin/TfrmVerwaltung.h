@@ -2,6 +2,7 @@
 // The administration window: database backup and restore, update check, autostart choice.
 #include <QMainWindow>
 #include <exception>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -11,6 +12,7 @@ class QPushButton;
 class QRadioButton;
 class QToolBar;
 class TConnectionStatusBar;
+class TDataModuleNotizen;
 
 namespace fb {
 class Service;
@@ -63,6 +65,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void RunServiceJob(const QString& kind, const QString& doneMessage,
+                       const std::function<void(TDataModuleNotizen&, const QString&)>& job);
     // A choice button became selected: its operation runs; inside a refresh its error is
     // kept for the refresh to raise, otherwise it goes to the error display.
     void ChoiceSelected(void (TfrmVerwaltung::*operation)());

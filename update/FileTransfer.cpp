@@ -97,16 +97,23 @@ void Unpack(TTransferContext& ctx, const QString& targetPath, const QString& tar
         QFile::remove(targetPath);
 }
 
+// Creates and opens the temporary "WUPD" file that a download is received into.
+QString OpenTempDownload(const TTransferContext& ctx, QFile& temp) {
+    const QString tempPath = CreateTempFileName(ctx.Settings.TempDirectory, "WUPD");
+    if (tempPath.isEmpty())
+        throw EInOutError("Unable to create a temporary file in " + ctx.Settings.TempDirectory);
+    temp.setFileName(tempPath);
+    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EInOutError("Unable to open " + tempPath + ": " + temp.errorString());
+    return tempPath;
+}
+
 // Reads the body of request into a temporary file and puts it in place (the common tail of
 // HTTP and FTP downloads).
 bool ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint64 announced, bool compressed,
                  const QString& targetDir, const QString& targetPath) {
-    const QString tempPath = CreateTempFileName(ctx.Settings.TempDirectory, "WUPD");
-    if (tempPath.isEmpty())
-        throw EInOutError("Unable to create a temporary file in " + ctx.Settings.TempDirectory);
-    QFile temp(tempPath);
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EInOutError("Unable to open " + tempPath + ": " + temp.errorString());
+    QFile temp;
+    const QString tempPath = OpenTempDownload(ctx, temp);
 
     char buffer[TransferBlock];
     qint64 total = 0;
@@ -256,12 +263,8 @@ bool CopyLocalFile(TTransferContext& ctx, const QString& source, bool compressed
         Report(ctx, 914, source, 10, 2);
         return false;
     }
-    const QString tempPath = CreateTempFileName(ctx.Settings.TempDirectory, "WUPD");
-    if (tempPath.isEmpty())
-        throw EInOutError("Unable to create a temporary file in " + ctx.Settings.TempDirectory);
-    QFile temp(tempPath);
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EInOutError("Unable to open " + tempPath + ": " + temp.errorString());
+    QFile temp;
+    const QString tempPath = OpenTempDownload(ctx, temp);
     char buffer[CopyBlock];
     qint64 total = 0;
     bool cancel = false, error = false;
