@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +32,8 @@ std::string UserDirectory() {
         return cache;
     if (const char* home = std::getenv("HOME"); home && *home == '/')
         return std::string(home) + "/.cache";
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && *pw->pw_dir == '/')
+        return std::string(pw->pw_dir) + "/.cache";
     return {};
 }
 
