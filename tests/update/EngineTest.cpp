@@ -318,10 +318,10 @@ TEST_F(EngineFixture, LastUrlAndDateKeptInTheUserSettings) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Work("config"));
     engine.LastURLEntry.Save = true;
     engine.LastURLEntry.Key = "Software\\Zettelwerk";
-    engine.LastURLEntry.Section = "WebUpdate";
+    engine.LastURLEntry.Section = "LetzteAktualisierung";
     {
         QSettings s(QSettings::IniFormat, QSettings::UserScope, "Software", "Zettelwerk");
-        s.beginGroup("WebUpdate");
+        s.beginGroup("LetzteAktualisierung");
         s.setValue("LastURL", FileUrl("other.inf"));
         s.setValue("LastDate", "01/06/2005");
     }
@@ -337,7 +337,7 @@ TEST_F(EngineFixture, LastUrlAndDateKeptInTheUserSettings) {
     Serve("a.txt", "A");
     engine.RunUpdate();
     QSettings s(QSettings::IniFormat, QSettings::UserScope, "Software", "Zettelwerk");
-    s.beginGroup("WebUpdate");
+    s.beginGroup("LetzteAktualisierung");
     EXPECT_EQ(s.value("LastURL").toString(), FileUrl("next.inf"));
     EXPECT_EQ(s.value("LastDate").toString(), "02/07/2006");
     EXPECT_EQ(s.value("LastTime").toString(), "14:30");
