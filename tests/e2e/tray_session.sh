@@ -204,39 +204,72 @@ unset ZW_AUTO_ANSWER ZW_QUIT_WHEN_IDLE SESSION_MANAGER
 ) >/dev/null 2>&1 &
 wpid=$!
 
-begin "X server"
+begin "X server and tray host"
 # Our own server: the lock file names its process (two runs may race for the same number).
 own_display() {
   kill -0 "$xpid" 2>/dev/null || return 1
   [ "$(cat "/tmp/.X$1-lock" 2>/dev/null | tr -d ' \n')" = "$xpid" ] || return 1
   xdpyinfo -display ":$1" >/dev/null 2>&1
 }
-for ((n = 120; n < 200; n++)); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xpid=$!
-  for _ in $(seq 150); do
-    own_display "$n" && break
-    kill -0 "$xpid" 2>/dev/null || break
+
+stop_display() {
+  [ -n "$tpid" ] && kill "$tpid" 2>/dev/null && wait "$tpid" 2>/dev/null
+  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null && wait "$xpid" 2>/dev/null
+  tpid="" xpid=""
+  unset DISPLAY
+}
+
+# Starts Xvfb on the first free display from $1 (no reset when the last client leaves: a
+# client arriving during a reset may be turned away). Sets DISPLAY and xpid.
+start_display() {
+  local n
+  for ((n = $1; n < 200; n++)); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    xpid=$!
+    for _ in $(seq 150); do
+      own_display "$n" && break
+      kill -0 "$xpid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if own_display "$n"; then
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill "$xpid" 2>/dev/null
+    wait "$xpid" 2>/dev/null
+    xpid=""
+  done
+  return 1
+}
+
+start_tray_host() {
+  trayer --edge top --align right --widthtype request --height 32 --transparent false \
+    >"$work/trayer.log" 2>&1 &
+  tpid=$!
+  local i
+  for ((i = 0; i < 200; i++)); do
+    [ -n "$(xdotool search --onlyvisible --name '^panel$' 2>/dev/null)" ] && return 0
+    kill -0 "$tpid" 2>/dev/null || return 1
     sleep 0.1
   done
-  if own_display "$n"; then
-    export DISPLAY=":$n"
-    break
-  fi
-  kill "$xpid" 2>/dev/null
-  wait "$xpid" 2>/dev/null
-  xpid=""
-done
-[ -n "$xpid" ] || fail "no X server could be started: $(cat "$work/xvfb.log")"
-echo "display $DISPLAY"
+  return 1
+}
 
-begin "tray host"
-trayer --edge top --align right --widthtype request --height 32 --transparent false \
-  >"$work/trayer.log" 2>&1 &
-tpid=$!
-poll "xdotool search --onlyvisible --name '^panel$'" 20 >/dev/null ||
-  fail "tray host did not come up: $(cat "$work/trayer.log")"
+# A server that goes away under the tray host is replaced by a fresh one on another display.
+display_from=120
+for attempt in 1 2 3; do
+  start_display "$display_from" || fail "no X server could be started: $(cat "$work/xvfb.log")"
+  echo "display $DISPLAY"
+  start_tray_host && break
+  echo "tray host did not come up on $DISPLAY (attempt $attempt):"
+  sed 's/^/  trayer: /' "$work/trayer.log"
+  kill -0 "$xpid" 2>/dev/null || echo "  the X server has ended:"
+  sed 's/^/  Xvfb: /' "$work/xvfb.log"
+  [ "$attempt" -eq 3 ] && fail "tray host did not come up"
+  display_from=$((${DISPLAY#:} + 1))
+  stop_display
+done
 
 # ------------------------------------------------------------------ first start
 begin "program start and first-start question"
