@@ -30,14 +30,6 @@ QStringList RecordUpdateCheckDateSql(qint64 rowCount, const QString& dateText) {
     return {};
 }
 
-QString ShortDateText(const QDate& date, const QLocale& locale) {
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    // A two-digit year becomes a four-digit one; "yyyy" stays as it is.
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return locale.toString(date, format);
-}
-
 std::optional<bool> AutomaticUpdateMeaning(const QString& flagText) {
     if (flagText == QStringLiteral("1") || flagText.isEmpty())
         return true;

@@ -1,7 +1,5 @@
 #pragma once
 // Statement texts of the settings table and the meaning of its values.
-#include <QDate>
-#include <QLocale>
 #include <QStringList>
 #include <optional>
 
@@ -11,9 +9,6 @@ QStringList ReadSettingsSql();       // "select * from tblinterna "
 QStringList StoreAutomaticUpdateFlagSql(bool on);
 // By the number of rows: an insert for none, an update for one, no line at all for more.
 QStringList RecordUpdateCheckDateSql(qint64 rowCount, const QString& dateText);
-
-// A date in the locale's short date format, with the year written in full.
-QString ShortDateText(const QDate& date, const QLocale& locale = QLocale::system());
 
 // The automatic-update flag as read: "1" on, "0" off, empty on, anything else: nothing said.
 std::optional<bool> AutomaticUpdateMeaning(const QString& flagText);

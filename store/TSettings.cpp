@@ -1,6 +1,7 @@
 #include "store/TSettings.h"
 
 #include "platform/DbWaitCursor.h"
+#include "store/FieldText.h"
 #include "store/SettingsStatements.h"
 #include "store/TDataModuleNotizen.h"
 

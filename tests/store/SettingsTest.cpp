@@ -1,6 +1,7 @@
 // Settings table operations on a fresh copy of the delivered database.
 #include "common/TempDatabase.h"
 #include "platform/DbWaitCursor.h"
+#include "store/FieldText.h"
 #include "store/SettingsStatements.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/TSettings.h"

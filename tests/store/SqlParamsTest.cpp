@@ -48,11 +48,11 @@ TEST(SqlParams, ProceduralBodiesKeepTheirVariables) {
     EXPECT_EQ(TranslateNamedParams("select a as b from t where c = :C").names, QStringList{"C"});
 }
 
-TEST(FieldText, MidnightLeavesTheTimeOut) {
+TEST(FieldText, MidnightLeavesTheTimeOutAndTheYearIsWrittenInFull) {
     const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(0, 0)), de).toStdString(), "08.12.26");
+    EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(0, 0)), de).toStdString(), "08.12.2026");
     EXPECT_EQ(DateTimeToText(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)), de).toStdString(),
-              "08.12.26 14:05:09");
+              "08.12.2026 14:05:09");
     EXPECT_EQ(DateTimeToText(QDateTime()), "");
 }
 
