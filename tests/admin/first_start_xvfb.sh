@@ -26,7 +26,7 @@ cp "$BIN/zettelwerk" "$BIN/notizen.gdb" "$work/prog/" || fail "program files mis
 [ -f "$BIN/zettelwerk.chm" ] && cp "$BIN/zettelwerk.chm" "$work/prog/"
 
 # The server picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xpid=$!
 for _ in $(seq 300); do
   [ -s "$work/display" ] && break
