@@ -81,7 +81,6 @@ int main(int argc, char** argv) {
     BlockTerminationSignals();
     TZettelwerkApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zettelwerk"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zettelwerk"));
     QApplication::setWindowIcon(ImageListMain::TrayIcon());
     // The main window is never shown; only its close ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -10,7 +10,7 @@ BIN=${1:?bin dir}
 ART=${2:?artefact dir}
 GLOBAL_TIMEOUT=${ZW_E2E_TIMEOUT:-220}
 
-for tool in Xvfb xdotool trayer import xwininfo xdpyinfo isql-fb gbak; do
+for tool in Xvfb xdotool trayer import xwininfo xdpyinfo xprop isql-fb gbak; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
 
@@ -87,6 +87,10 @@ wait_window() {
   rc=$?
   [ "$rc" -eq 2 ] && fail "program ended while waiting for window '$1'"
   [ -n "$WIN" ] || fail "no window '$1' within ${2:-30} s"
+  # What a window manager shows is the UTF-8 name; it must match as well.
+  local shown
+  shown=$(xprop -id "$WIN" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')
+  printf '%s\n' "$shown" | grep -qE "$1" || fail "window '$1' shows the caption '$shown'"
 }
 
 wait_gone() {
@@ -277,11 +281,11 @@ begin "program start and first-start question"
 ppid=$!
 icon=$(poll tray_icon_pos 30) || fail "no tray icon within 30 s"
 echo "tray icon at $icon"
-wait_window '^Autostart einrichten' 30
+wait_window '^Autostart einrichten\?$' 30
 sleep 0.3
 shot first_start_question
 click_in "$WIN" 173 159 # "Nein"
-wait_gone '^Autostart einrichten' 20
+wait_gone '^Autostart einrichten\?$' 20
 shot after_first_start
 
 # ------------------------------------------------------------------ two new notes
@@ -291,7 +295,7 @@ new_note() {
   for try in 1 2 3; do
     # shellcheck disable=SC2086
     xdotool mousemove $icon click --repeat 2 --delay 60 1
-    w=$(poll "visible_window '^Notiz erfassen'" 10) && break
+    w=$(poll "visible_window '^Notiz erfassen$'" 10) && break
     kill -0 "$ppid" 2>/dev/null || fail "program ended"
     echo "double click $try did not open the window"
   done
@@ -306,7 +310,7 @@ new_note() {
   sleep 0.3
   shot "new_note_typed"
   click_in "$w" 25 16 # BtnSave
-  wait_gone '^Notiz erfassen' 30
+  wait_gone '^Notiz erfassen$' 30
   shot "new_note_saved"
 }
 begin "new note 1 from a double click on the tray icon"
@@ -317,7 +321,7 @@ new_note "Termin E2E" "Zahnarzt am Dienstag" "um 10 Uhr"
 # ------------------------------------------------------------------ list, search, edit, delete
 begin "notes list from the tray menu"
 tray_menu_pick 1
-wait_window '^Notizenliste' 20
+wait_window '^Notizenliste$' 20
 L=$WIN
 sleep 0.8
 shot list_all
@@ -343,14 +347,14 @@ shot edit_saved
 
 begin "delete"
 click_in "$L" 180 16 # BtnDelete
-answer_default '^Confirm' 20 delete_question
+answer_default '^Confirm$' 20 delete_question
 sleep 1
 shot deleted
 
 # ------------------------------------------------------------------ administration
 begin "administration window"
 tray_menu_pick 2
-wait_window '^Verwaltung' 20
+wait_window '^Verwaltung$' 20
 V=$WIN
 sleep 0.5
 shot administration
@@ -358,8 +362,8 @@ shot administration
 begin "backup"
 rm -f "$work/prog/notizenbackup.gbk"
 click_in "$V" 94 79 # BtnBackup
-answer_default '^Confirm' 20 backup_question
-answer_default '^Information' 60 backup_done
+answer_default '^Confirm$' 20 backup_question
+answer_default '^Information$' 60 backup_done
 sleep 0.5
 shot backup_finished
 [ -s "$work/prog/notizenbackup.gbk" ] || fail "no backup file written"
@@ -376,8 +380,8 @@ expect_titles "Einkauf E2E" "notes in the backup" "$work/check.gdb"
 begin "restore"
 inode_before=$(stat -c %i "$work/prog/notizen.gdb")
 click_in "$V" 94 127 # BtnRestore
-answer_default '^Confirm' 20 restore_question
-answer_default '^Information' 60 restore_done
+answer_default '^Confirm$' 20 restore_question
+answer_default '^Information$' 60 restore_done
 sleep 0.5
 shot restore_finished
 [ "$(stat -c %i "$work/prog/notizen.gdb")" != "$inode_before" ] ||

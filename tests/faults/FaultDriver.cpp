@@ -93,7 +93,6 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TZettelwerkApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zettelwerk"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zettelwerk"));
     if (argc < 2) {
         std::fprintf(stderr, "usage: fault_driver <directory with notizen.gdb>\n");
         return 2;

@@ -9,6 +9,5 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     TZettelwerkApplication app(argc, argv);
     QApplication::setApplicationName("Zettelwerk");
-    QApplication::setApplicationDisplayName("Zettelwerk");
     return RUN_ALL_TESTS();
 }
