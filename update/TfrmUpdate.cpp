@@ -24,7 +24,8 @@ namespace {
 constexpr int kClientWidth = 499;
 constexpr int kClientHeight = 113;
 constexpr const char* kUpdatePath = "/update/zettelwerk/zettelwerk.inf";
-constexpr const char* kUpdateServer = "http://update.zettelwerk.de";
+// Set by the build (ZW_UPDATE_SERVER); the default is a reserved name that reaches nobody.
+constexpr const char* kUpdateServer = ZW_UPDATE_SERVER;
 } // namespace
 
 QString TfrmUpdate::DefaultUpdateUrl() {
