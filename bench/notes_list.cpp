@@ -3,6 +3,7 @@
 //
 // The database is generated once into $ZW_BENCH_CACHE (default: the temp dir) and reused.
 // Counters: isql times are net of isql's own start and connect (a trivial statement).
+#include "bench/BenchSupport.h"
 #include "notes/NoteStatements.h"
 #include "notes/TNotizListeModel.h"
 #include "notes/TfrmAnlegen.h"
@@ -300,15 +301,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zettelwerk");
-    benchmark::Initialize(&argc, argv);
-    try {
-        Db();
-    } catch (const std::exception& e) {
-        fprintf(stderr, "bench set-up failed: %s\n", e.what());
+    if (!RunBenchmarks(argc, argv, [] { Db(); }))
         return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     if (means.isqlList > 0 && means.windowList > 0)
         printf("listing to the last row, window / isql-fb (net): %.2f (goal <= 1.5)\n",
                means.windowList / means.isqlList);

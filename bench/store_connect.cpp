@@ -1,14 +1,14 @@
 // Connect and first statement: a data module connects to a copy of notizen.gdb and reads
 // "select * from tblnotizen" to the last row (title and text of every note), beside isql-fb
 // doing the same connect and select as a subprocess. Both run in the same process run.
+#include "bench/BenchSupport.h"
+#include "common/TempDatabase.h"
 #include "store/TDataModuleNotizen.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <stdexcept>
 
@@ -16,19 +16,10 @@ namespace {
 
 constexpr int kNotes = 1000;
 
-struct BenchDb {
-    QTemporaryDir dir;
-    QString Directory() const { return dir.path() + "/"; }
-    QString File() const { return Directory() + "notizen.gdb"; }
-};
-
 // A copy of the delivered database with kNotes notes (texts of a few hundred characters).
-BenchDb& Db() {
-    static BenchDb* db = [] {
-        auto* b = new BenchDb;
-        if (!b->dir.isValid() || !QFile::copy(QString(ZW_BIN_DIR) + "/notizen.gdb", b->File()))
-            throw std::runtime_error("cannot copy notizen.gdb (build the target notizen_gdb first)");
-        QFile::setPermissions(b->File(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+TTempDatabase& Db() {
+    static TTempDatabase* db = [] {
+        auto* b = new TTempDatabase;
         TDataModuleNotizen m(b->Directory());
         if (!m.DataModuleCreate())
             throw std::runtime_error(m.LastConnectError().toStdString());
@@ -119,14 +110,5 @@ BENCHMARK(BM_Isql_ConnectSelectAll)->Unit(benchmark::kMillisecond)->UseManualTim
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    try {
-        Db();
-    } catch (const std::exception& e) {
-        fprintf(stderr, "bench set-up failed: %s\n", e.what());
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv, [] { Db(); }) ? 0 : 1;
 }

@@ -1,10 +1,10 @@
 // The list result set with 100,000 notes: opening (first rows only), moving to the last row,
 // reading the current row's text, and editing one row.
+#include "bench/BenchSupport.h"
+#include "common/TempDatabase.h"
 #include "store/TDataModuleNotizen.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
 #include <stdexcept>
@@ -14,18 +14,14 @@ namespace {
 constexpr int kNotes = 100000;
 
 struct BenchDb {
-    QTemporaryDir dir;
+    TTempDatabase copy;
     std::unique_ptr<TDataModuleNotizen> dm;
 };
 
 BenchDb& Db() {
     static BenchDb* db = [] {
         auto* b = new BenchDb;
-        const QString file = b->dir.path() + "/notizen.gdb";
-        if (!b->dir.isValid() || !QFile::copy(QString(ZW_BIN_DIR) + "/notizen.gdb", file))
-            throw std::runtime_error("cannot copy notizen.gdb (build the target notizen_gdb first)");
-        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        b->dm = std::make_unique<TDataModuleNotizen>(b->dir.path());
+        b->dm = std::make_unique<TDataModuleNotizen>(b->copy.Directory());
         if (!b->dm->DataModuleCreate())
             throw std::runtime_error(b->dm->LastConnectError().toStdString());
         // recursion is limited, so 100 x 1000 rows from two generated ranges
@@ -105,15 +101,8 @@ BENCHMARK(BM_List_EditAndPost)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    try {
-        Db();
-    } catch (const std::exception& e) {
-        fprintf(stderr, "bench set-up failed: %s\n", e.what());
+    if (!RunBenchmarks(argc, argv, [] { Db(); }))
         return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
     Db().dm.reset();
-    benchmark::Shutdown();
     return 0;
 }

@@ -1,5 +1,6 @@
 // Downloading a 64 MB file from a loopback server: DownloadFile (4096-byte blocks, one progress
 // event and one event-loop pump per block) against "curl -o" on the same server in the same run.
+#include "bench/BenchSupport.h"
 #include "platform/InternetSession.h"
 #include "update/FileTransfer.h"
 
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -96,16 +98,15 @@ BENCHMARK(BM_CurlCommand)->Unit(benchmark::kMillisecond)->Iterations(5)->UseReal
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     TServer s;
-    if (!s.Start()) {
-        std::fprintf(stderr, "test server did not start\n");
-        return 1;
-    }
-    server = &s;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const bool ran = RunBenchmarks(argc, argv, [&s] {
+        if (!s.Start())
+            throw std::runtime_error("test server did not start");
+        server = &s;
+    });
     server = nullptr;
+    if (!ran)
+        return 1;
     if (downloadRuns && curlRuns) {
         const double ratio = (downloadSeconds / downloadRuns) / (curlSeconds / curlRuns);
         std::printf("DownloadFile / curl -o: %.2f (goal: at most 1.30)\n", ratio);
