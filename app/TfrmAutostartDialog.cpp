@@ -1,10 +1,11 @@
 #include "app/TfrmAutostartDialog.h"
 
-#include "admin/RichTextFont.h"
 #include "admin/TfrmVerwaltung.h"
 #include "store/TSettings.h"
+#include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialogs.h"
+#include "ui/RichTextFont.h"
 #include "ui/WindowLook.h"
 
 #include <QLabel>
@@ -12,8 +13,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <stdexcept>
-
-TfrmAutostartDialog* frmAutostartDialog = nullptr;
 
 namespace {
 
@@ -69,14 +68,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-template <class F> void Guarded(F&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        ShowException(e);
-    }
-}
-
 } // namespace
 
 QString AutostartQuestionText() {
@@ -90,8 +81,9 @@ QString AutostartQuestionText() {
                "</span>");
 }
 
-TfrmAutostartDialog::TfrmAutostartDialog(QWidget* parent) : QDialog(parent) {
-    frmAutostartDialog = this;
+TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
+                                         QWidget* parent)
+    : QDialog(parent), dm_(dataModule), verwaltung_(verwaltung) {
     setObjectName(QStringLiteral("frmAutostartDialog"));
     setWindowTitle(QStringLiteral("Autostart einrichten?"));
     setProperty("helpContext", kHelpContext);
@@ -118,29 +110,28 @@ TfrmAutostartDialog::TfrmAutostartDialog(QWidget* parent) : QDialog(parent) {
     setTabOrder(BtnJa, BtnNein);
     BtnHilfe->setFocus();
 
-    connect(BtnJa, &QPushButton::clicked, this, [this] { Guarded([this] { BtnJaClick(); }); });
-    connect(BtnNein, &QPushButton::clicked, this, [this] { Guarded([this] { BtnNeinClick(); }); });
-    connect(BtnHilfe, &QPushButton::clicked, this, [this] { Guarded([this] { BtnHilfeClick(); }); });
+    connect(BtnJa, &QPushButton::clicked, this, Guarded([this] { BtnJaClick(); }));
+    connect(BtnNein, &QPushButton::clicked, this, Guarded([this] { BtnNeinClick(); }));
+    connect(BtnHilfe, &QPushButton::clicked, this, Guarded([this] { BtnHilfeClick(); }));
 }
 
-TfrmAutostartDialog::~TfrmAutostartDialog() {
-    if (frmAutostartDialog == this)
-        frmAutostartDialog = nullptr;
-}
+TfrmAutostartDialog::~TfrmAutostartDialog() = default;
 
 void TfrmAutostartDialog::BtnJaClick() {
-    if (!frmVerwaltung)
-        throw std::runtime_error("Die Verwaltung ist nicht verfügbar");
-    frmVerwaltung->RadioButtonAutostartClick();
-    MarkFirstStartDone();
+    verwaltung_.RadioButtonAutostartClick();
+    {
+        TDbWaitCursor wait;
+        MarkFirstStartDone(dm_);
+    }
     accept();
 }
 
 void TfrmAutostartDialog::BtnNeinClick() {
-    if (!frmVerwaltung)
-        throw std::runtime_error("Die Verwaltung ist nicht verfügbar");
-    frmVerwaltung->RadioButtonKeinAutostartClick();
-    MarkFirstStartDone();
+    verwaltung_.RadioButtonKeinAutostartClick();
+    {
+        TDbWaitCursor wait;
+        MarkFirstStartDone(dm_);
+    }
     accept();
 }
 
@@ -148,15 +139,11 @@ void TfrmAutostartDialog::BtnHilfeClick() {
     RequestHelp(kHelpContext);
 }
 
-void CheckFirstStart() {
-    if (!frmAutostartDialog)
-        return;
-    try {
-        if (CountSettingsRows() == 0) {
-            frmAutostartDialog->BtnHilfe->setFocus();
-            frmAutostartDialog->exec();
+void TfrmAutostartDialog::CheckFirstStart() {
+    RunGuarded([this] {
+        if (CountSettingsRows(dm_) == 0) {
+            BtnHilfe->setFocus();
+            exec();
         }
-    } catch (const std::exception& e) {
-        ShowException(e);
-    }
+    });
 }

@@ -1,9 +1,9 @@
 #include "info/TfrmAboutBox.h"
 
-#include "app/TExeInfo.h"
 #include "info/AboutPictures.h"
 #include "info/AboutTexts.h"
 #include "info/FileVersionText.h"
+#include "info/TExeInfo.h"
 #include "info/TWindowsVersionInfo.h"
 #include "platform/OsFacts.h"
 #include "platform/ShellOpen.h"
@@ -20,8 +20,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-
-TfrmAboutBox* frmAboutBox = nullptr;
 
 const QString TfrmAboutBox::kMailAddress = QStringLiteral("zettelwerk@example.com");
 const QString TfrmAboutBox::kFirebirdAddress = QStringLiteral("https://www.firebirdsql.org/");
@@ -62,8 +60,8 @@ void SetText(QLabel* label, const QString& text) {
 
 } // namespace
 
-TfrmAboutBox::TfrmAboutBox(QWidget* parent, const QString& versionFile) : QDialog(parent) {
-    frmAboutBox = this;
+TfrmAboutBox::TfrmAboutBox(TDataModuleNotizen* dataModule, QWidget* parent, const QString& versionFile)
+    : QDialog(parent), dm_(dataModule) {
     setObjectName(QStringLiteral("frmAboutBox"));
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -139,10 +137,7 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent, const QString& versionFile) : QDialo
         target->installEventFilter(this);
 }
 
-TfrmAboutBox::~TfrmAboutBox() {
-    if (frmAboutBox == this)
-        frmAboutBox = nullptr;
-}
+TfrmAboutBox::~TfrmAboutBox() = default;
 
 QString TfrmAboutBox::ClientLibraryFile() {
     try {
@@ -168,7 +163,7 @@ void TfrmAboutBox::showEvent(QShowEvent* event) {
         return;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    FormShow();
+    RunGuarded([this] { FormShow(); });
 }
 
 void TfrmAboutBox::FormShow() {
@@ -180,10 +175,10 @@ void TfrmAboutBox::FormShow() {
     SetText(LabelCopyright, ExeInfo->LegalCopyright());
     SetText(LabelOS, WindowsVersionInfo->WindowsVersionsString() + u' ' + WindowsVersionInfo->ServicePack());
 
-    if (!DataModuleNotizen)
+    if (!dm_)
         return;
     try {
-        const TDatabaseInfo info = DataModuleNotizen->DatabaseInfo();
+        const TDatabaseInfo info = dm_->DatabaseInfo();
         SetText(LabelDBVersion, DbVersionText(info.serverVersion, ClientLibraryVersionText()));
         SetText(LabelODS, OdsText(info.odsVersion, info.odsMinorVersion));
         SetText(LabelDBGroesse, DbSizeText(info.allocation, info.pageSize));

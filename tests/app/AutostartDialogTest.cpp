@@ -28,17 +28,15 @@ protected:
             dialogs.push_back(r);
             return TModalResult::OK;
         });
-        verwaltung = std::make_unique<TfrmVerwaltung>();
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
-        DataModuleNotizen = dm.get();
+        verwaltung = std::make_unique<TfrmVerwaltung>(*dm, std::function<void()>{});
         ASSERT_TRUE(dm->DataModuleCreate());
-        question = std::make_unique<TfrmAutostartDialog>();
+        question = std::make_unique<TfrmAutostartDialog>(*dm, *verwaltung);
     }
     void TearDown() override {
         question.reset();
-        DataModuleNotizen = nullptr;
-        dm.reset();
         verwaltung.reset();
+        dm.reset();
         SetDialogAnswerer({});
         SetHelpRequestHandler({});
         SetAutostart(nullptr);
@@ -56,13 +54,13 @@ protected:
                     question->reject();
             }
         });
-        CheckFirstStart();
+        question->CheckFirstStart();
         QCoreApplication::processEvents(); // the timer when no question ran a loop
         return shown;
     }
 
     qint64 Rows() {
-        const qint64 n = CountSettingsRows();
+        const qint64 n = CountSettingsRows(*dm);
         dm->SharedTransaction.Commit();
         return n;
     }
@@ -142,7 +140,7 @@ TEST_F(AutostartDialogTest, HilfeLeavesTheQuestionOpen) {
 }
 
 TEST_F(AutostartDialogTest, ARowFromTheUpdateCheckCountsAsAsked) {
-    RecordUpdateCheckDate();
+    RecordUpdateCheckDate(*dm);
     EXPECT_FALSE(RunCheck([] {}));
     EXPECT_EQ(autostart.Accesses(), 0);
 }
