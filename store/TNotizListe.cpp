@@ -35,7 +35,7 @@ const QStringList kStoredRowSql = {"select ID, TITEL, BEMERKUNG, BILD, ZEITSTEMP
                                    "where ID = :OLD_ID with lock"};
 
 const char* const kChangedMeanwhile = "Die Notiz wurde inzwischen von einem anderen Programm geändert.\n"
-                                      "Ihre Änderung wurde nicht gespeichert und steht noch in den Feldern; "
+                                      "Ihre Änderung wurde nicht gespeichert und steht noch in den Feldern.\n"
                                       "„Notizbearbeitung abbrechen“ zeigt die gespeicherte Notiz.";
 const char* const kDeletedMeanwhile = "Die Notiz wurde inzwischen von einem anderen Programm gelöscht.\n"
                                       "Ihre Änderung wurde nicht gespeichert und steht noch in den Feldern.";
