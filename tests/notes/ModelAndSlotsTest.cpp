@@ -34,19 +34,19 @@ protected:
             EXPECT_EQ(ModelTitles(), before) << what;
         };
         QObject::connect(m, &QAbstractItemModel::rowsAboutToBeInserted, m,
-                         [=](const QModelIndex&, int first, int last) {
+                         [this, m, check](const QModelIndex&, int first, int last) {
                              check("insert");
                              expectedRows = m->rowCount() + (last - first + 1);
                          });
         QObject::connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, m,
-                         [=](const QModelIndex&, int first, int last) {
+                         [this, m, check](const QModelIndex&, int first, int last) {
                              check("remove");
                              expectedRows = m->rowCount() - (last - first + 1);
                          });
-        const auto reported = [=] { EXPECT_EQ(m->rowCount(), expectedRows); };
+        const auto reported = [this, m] { EXPECT_EQ(m->rowCount(), expectedRows); };
         QObject::connect(m, &QAbstractItemModel::rowsInserted, m, reported);
         QObject::connect(m, &QAbstractItemModel::rowsRemoved, m, reported);
-        QObject::connect(m, &QAbstractItemModel::modelAboutToBeReset, m, [=] { check("reset"); });
+        QObject::connect(m, &QAbstractItemModel::modelAboutToBeReset, m, [check] { check("reset"); });
     }
     TTempDatabase db;
     std::unique_ptr<TDataModuleNotizen> dm;
