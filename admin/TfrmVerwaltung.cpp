@@ -10,6 +10,7 @@
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
 #include "ui/RichTextFont.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 
 #include <QAction>
@@ -142,13 +143,8 @@ TfrmVerwaltung::TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<voi
     RadioButtonKeinAutostart->setToolTip(
         QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jedem Windowsstart"));
 
-    // Faces wider than the designed ones must not cut the captions.
-    for (QWidget* w :
-         {static_cast<QWidget*>(RadioButtonAutostart), static_cast<QWidget*>(RadioButtonKeinAutostart)})
-        w->resize(qMax(w->width(), w->sizeHint().width()), w->height());
-    GroupBoxAutostart->resize(
-        qMax(GroupBoxAutostart->width(), RadioButtonKeinAutostart->geometry().right() + 9),
-        GroupBoxAutostart->height());
+    SetTextsToFit(GroupBoxAutostart, {QStringLiteral("Autostart derzeit AKTIV"),
+                                      QStringLiteral("Autostart derzeit NICHT AKTIV")});
 
     setTabOrder(BtnBackup, BtnUpdate);
     setTabOrder(BtnUpdate, BtnRestore);
@@ -158,6 +154,7 @@ TfrmVerwaltung::TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<voi
     StatusBarVerwaltung = new TConnectionStatusBar(this);
     StatusBarVerwaltung->setObjectName(QStringLiteral("StatusBarVerwaltung"));
     setStatusBar(StatusBarVerwaltung);
+    FitText(this);
 
     connect(BtnBackup, &QPushButton::clicked, this, Guarded([this] { BtnBackupClick(); }));
     connect(BtnRestore, &QPushButton::clicked, this, Guarded([this] { BtnRestoreClick(); }));

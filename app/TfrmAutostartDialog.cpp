@@ -6,6 +6,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialogs.h"
 #include "ui/RichTextFont.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 
 #include <QLabel>
@@ -109,6 +110,7 @@ TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVer
     setTabOrder(BtnHilfe, BtnJa);
     setTabOrder(BtnJa, BtnNein);
     BtnHilfe->setFocus();
+    FitText(this);
 
     connect(BtnJa, &QPushButton::clicked, this, Guarded([this] { BtnJaClick(); }));
     connect(BtnNein, &QPushButton::clicked, this, Guarded([this] { BtnNeinClick(); }));

@@ -11,6 +11,7 @@
 #include "store/fb/FbApi.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 
 #include <QFrame>
@@ -161,9 +162,10 @@ void TfrmAboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
+    RunGuarded([this] { FormShow(); });
+    FitText(this); // the texts are those of this showing
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    RunGuarded([this] { FormShow(); });
 }
 
 void TfrmAboutBox::FormShow() {

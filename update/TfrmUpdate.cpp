@@ -6,6 +6,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 #include "update/DownloadCursorData.h"
 #include "update/TUpdateEngine.h"
@@ -77,6 +78,8 @@ TfrmUpdate::TfrmUpdate(TDataModuleNotizen& dataModule, QWidget* parent) : QDialo
 
     setTabOrder(BitBtnUpdate, ProgressBarUpdate);
     setTabOrder(ProgressBarUpdate, CBAutomaticUpdateEnabled);
+    SetTextsToFit(BitBtnUpdate, {kCaptionReady, kCaptionChecking});
+    FitText(this);
 
     UpdateEngine = new TUpdateEngine(this);
     UpdateEngine->setObjectName("UpdateEngine");
