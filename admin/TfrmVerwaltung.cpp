@@ -32,7 +32,7 @@ constexpr int kStrip = 43;
 const QString kHintBackup = QStringLiteral("Backup der Notizendatenbank");
 const QString kHintRestore = QStringLiteral("Restore der Notizdatenbank");
 const QString kHintUpdate =
-    QStringLiteral("Prüft auf Vorhandensein enes Updates (bei bestehender Internetverbindung)");
+    QStringLiteral("Prüft auf Vorhandensein eines Updates (bei bestehender Internetverbindung)");
 
 QIcon Picture24(int imageIndex) {
     return QIcon(
@@ -134,14 +134,14 @@ TfrmVerwaltung::TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<voi
     RadioButtonAutostart->setObjectName(QStringLiteral("RadioButtonAutostart"));
     RadioButtonAutostart->setGeometry(16, 16, 129, 17);
     RadioButtonAutostart->setToolTip(
-        QStringLiteral("Zettelwerk startet zukünftig automatisch bei jedem Windowsstart"));
+        QStringLiteral("Zettelwerk startet zukünftig automatisch bei jeder Anmeldung"));
     RadioButtonAutostart->setChecked(true);
     RadioButtonKeinAutostart =
         new QRadioButton(QStringLiteral("nicht automatisch starten"), GroupBoxAutostart);
     RadioButtonKeinAutostart->setObjectName(QStringLiteral("RadioButtonKeinAutostart"));
     RadioButtonKeinAutostart->setGeometry(16, 40, 153, 17);
     RadioButtonKeinAutostart->setToolTip(
-        QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jedem Windowsstart"));
+        QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jeder Anmeldung"));
 
     SetTextsToFit(GroupBoxAutostart, {QStringLiteral("Autostart derzeit AKTIV"),
                                       QStringLiteral("Autostart derzeit NICHT AKTIV")});

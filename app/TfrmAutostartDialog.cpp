@@ -75,7 +75,7 @@ QString AutostartQuestionText() {
     return QStringLiteral("<span style=\"font-family:'%1'; font-size:11pt;\">").arg(ArialFamily()) +
            QStringLiteral(
                "Soll für Zettelwerk ein <b>Autostart </b>eingerichtet werden?<br><br>"
-               "In dem Fall wird Zettelwerk bei jedem Windowsstart <b>automatisch</b> "
+               "In dem Fall wird Zettelwerk bei jeder Anmeldung <b>automatisch</b> "
                "gestartet.&nbsp;&nbsp;<br>"
                "Diese Einstellung kann in der Verwaltungsmaske <b>(Kontextmenü: Verwaltung)</b><br>"
                "jederzeit nachträglich geändert werden."
