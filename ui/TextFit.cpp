@@ -95,8 +95,17 @@ QSize TextNeed(const QWidget* w) {
     }
     if (auto* b = qobject_cast<const QPushButton*>(w))
         return PushButtonNeed(b);
-    if (qobject_cast<const QCheckBox*>(w) || qobject_cast<const QRadioButton*>(w))
-        return static_cast<const QAbstractButton*>(w)->text().isEmpty() ? QSize() : w->sizeHint();
+    const bool radio = qobject_cast<const QRadioButton*>(w);
+    if (radio || qobject_cast<const QCheckBox*>(w)) {
+        auto* b = static_cast<const QAbstractButton*>(w);
+        if (b->text().isEmpty())
+            return {};
+        // Across as the style measures it; in height the caption and the indicator, without
+        // the extra the size hint adds (the designed 17 pixels hold both).
+        const int indicator = b->style()->pixelMetric(
+            radio ? QStyle::PM_ExclusiveIndicatorHeight : QStyle::PM_IndicatorHeight, nullptr, b);
+        return QSize(b->sizeHint().width(), qMax(indicator, CaptionSize(b, b->text()).height()));
+    }
     return {};
 }
 
@@ -164,7 +173,9 @@ void FitChildren(QWidget* parent) {
     QList<QRect> designed;
     // A child never resized takes its size hint when it is shown.
     for (const QWidget* w : children)
-        designed << (w->testAttribute(Qt::WA_Resized) ? w->geometry() : QRect(w->pos(), w->sizeHint()));
+        designed << (w->testAttribute(Qt::WA_Resized)
+                         ? w->geometry()
+                         : QRect(w->pos(), w->sizeHint().expandedTo(QSize(1, 1))));
     for (QWidget* w : children)
         if (!HasOwnInsides(w))
             FitChildren(w);
@@ -198,23 +209,30 @@ QList<QRect> MakeRoom(const QList<QRect>& designed, const QList<QSize>& needed, 
     QList<QRect> r;
     for (qsizetype i = 0; i < n; ++i)
         r << QRect(designed[i].topLeft(), designed[i].size().expandedTo(needed.value(i)));
+    const auto across = [](const QRect& a, const QRect& b) {
+        return a.top() <= b.bottom() && b.top() <= a.bottom();
+    };
+    const auto along = [](const QRect& a, const QRect& b) {
+        return a.left() <= b.right() && b.left() <= a.right();
+    };
     // Moves only go right or down, one step of the designed order at a time: n * n rounds end it.
     for (qsizetype round = 0; round <= n * n; ++round) {
         bool moved = false;
         for (qsizetype i = 0; i < n; ++i)
             for (qsizetype j = 0; j < n; ++j) {
-                if (i == j || designed[i].intersects(designed[j]) || !r[i].intersects(r[j]))
-                    continue;
                 const QRect& a = designed[i];
                 const QRect& b = designed[j];
-                int dx = -1, dy = -1;
-                if (b.left() > a.right())
-                    dx = r[i].right() + 1 + qMin(b.left() - a.right() - 1, gap) - r[j].left();
-                if (b.top() > a.bottom())
-                    dy = r[i].bottom() + 1 + qMin(b.top() - a.bottom() - 1, gap) - r[j].top();
-                if (dx < 0 && dy < 0)
-                    continue; // j lies left of or above i: the pair is handled the other way round
-                if (dy < 0 || (dx >= 0 && dx <= dy))
+                if (i == j || a.intersects(b))
+                    continue;
+                // How far j must move to keep its designed distance to i, up to gap.
+                int dx = 0, dy = 0;
+                if (b.left() > a.right() && across(r[i], r[j]))
+                    dx = qMax(0, r[i].right() + 1 + qMin(b.left() - a.right() - 1, gap) - r[j].left());
+                if (b.top() > a.bottom() && along(r[i], r[j]))
+                    dy = qMax(0, r[i].bottom() + 1 + qMin(b.top() - a.bottom() - 1, gap) - r[j].top());
+                if (dx == 0 && dy == 0)
+                    continue;
+                if (dy == 0 || (dx > 0 && dx <= dy))
                     r[j].translate(dx, 0);
                 else
                     r[j].translate(0, dy);

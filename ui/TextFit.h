@@ -11,10 +11,10 @@
 
 class QWidget;
 
-// Grows each rectangle to at least its needed size (keeping its top-left corner) and moves a
-// rectangle that now overlaps one that lay clear of it to its left (or above) away to the
-// right (or down), keeping the designed distance up to `gap` pixels. Rectangles that
-// overlapped by design stay as they are.
+// Grows each rectangle to at least its needed size, keeping its top-left corner. A rectangle
+// that lay to the right of (or below) another by design keeps its designed distance to it, up
+// to `gap` pixels, by moving right (or down). Rectangles that overlapped by design stay as
+// they are.
 QList<QRect> MakeRoom(const QList<QRect>& designed, const QList<QSize>& needed, int gap);
 
 // Room for the widget's texts in the whole window; call it when the window is built and

@@ -80,7 +80,8 @@ TEST_F(AutostartDialogTest, Layout) {
     EXPECT_EQ(question->RichLabel1->textFormat(), Qt::RichText);
     const QString text = question->RichLabel1->text();
     EXPECT_TRUE(text.contains("Soll für Zettelwerk ein <b>Autostart </b>eingerichtet werden?<br><br>"));
-    EXPECT_TRUE(text.contains("<b>automatisch</b> gestartet.&nbsp;&nbsp;<br>"));
+    EXPECT_TRUE(text.contains("In dem Fall wird Zettelwerk bei jeder Anmeldung <b>automatisch</b> "
+                              "gestartet.&nbsp;&nbsp;<br>"));
     EXPECT_TRUE(text.contains("<b>(Kontextmenü: Verwaltung)</b><br>jederzeit nachträglich geändert werden."));
     EXPECT_EQ(question->BtnJa->text(), "Ja");
     EXPECT_EQ(question->BtnNein->text(), "Nein");
