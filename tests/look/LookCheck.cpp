@@ -17,6 +17,7 @@
 #include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QWidget>
 #include <cmath>
 
@@ -118,6 +119,39 @@ QSize ButtonLabelNeeds(const QAbstractButton* b) {
     if (text.isEmpty())
         return icon;
     return QSize(text.width() + 4 + icon.width(), qMax(text.height(), icon.height()));
+}
+
+// Entries of a tree (the help's contents) must show whole, without scrolling across.
+void CheckTree(const QTreeView* tree, QStringList& faults, const QString& where) {
+    const QAbstractItemModel* model = tree->model();
+    if (!model)
+        return;
+    const int room = tree->viewport()->width();
+    QList<QModelIndex> pending{QModelIndex()};
+    while (!pending.isEmpty()) {
+        const QModelIndex parent = pending.takeLast();
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            const QModelIndex index = model->index(row, 0, parent);
+            if (tree->isExpanded(index))
+                pending << index;
+            const QRect shown = tree->visualRect(index);
+            if (shown.isEmpty())
+                continue;
+            QStyleOptionViewItem opt;
+            opt.initFrom(tree);
+            opt.font = tree->font();
+            opt.decorationSize = tree->iconSize().isValid() ? tree->iconSize() : QSize(16, 16);
+            opt.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+            const int need = tree->itemDelegateForIndex(index)->sizeHint(opt, index).width();
+            if (shown.width() < need || shown.x() + need > room)
+                faults << where +
+                              QStringLiteral(": entry \"%1\" needs %2 pixels from x %3, the view shows %4")
+                                  .arg(Shorten(index.data().toString()))
+                                  .arg(need)
+                                  .arg(shown.x())
+                                  .arg(room);
+        }
+    }
 }
 
 void CheckPushButton(const QPushButton* b, QStringList& faults, const QString& where) {
@@ -241,6 +275,8 @@ void Walk(const QWidget* parent, const QString& windowName, QStringList& faults)
                                       .arg(Shorten(t->text()), SizeText(t->sizeHint()), SizeText(t->size()));
         } else if (auto* g = qobject_cast<const QGroupBox*>(w))
             CheckGroupBox(g, faults, where);
+        else if (auto* tree = qobject_cast<const QTreeView*>(w))
+            CheckTree(tree, faults, where);
 
         if (CarriesText(w) && !parent->rect().contains(w->geometry()))
             faults << where + QStringLiteral(": reaches out of %1 (at %2,%3 %4 in %5)")
