@@ -183,8 +183,12 @@ void FitChildren(QWidget* parent) {
         return;
 
     QList<QSize> needed;
-    for (qsizetype i = 0; i < children.size(); ++i)
-        needed << TextNeed(children[i]).expandedTo(designed[i].size());
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        const QWidget* w = children[i];
+        // A child holding children may have grown in the pass above.
+        const QSize now = w->testAttribute(Qt::WA_Resized) ? w->size() : QSize();
+        needed << TextNeed(w).expandedTo(designed[i].size()).expandedTo(now);
+    }
     const QList<QRect> placed = MakeRoom(designed, needed, kGap);
     QSize need = parent->size();
     for (qsizetype i = 0; i < children.size(); ++i) {
