@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the look test under a virtual X server with a private font configuration.
-# Usage: look_run.sh <test_look> <dejavu|liberation> <scale factor> <screenshot root>
+# Usage: look_run.sh <test_look> <dejavu|liberation> <scale factor> <screenshot root> [test options]
 #   dejavu:     DejaVu is the only face, as on a desktop without the designed fonts
 #   liberation: the metric-compatible Liberation faces, and DejaVu
 # Screenshots of scale 1 and 2 go to <screenshot root>/<fonts>-<scale>/.
@@ -58,4 +58,4 @@ if [ -n "$SHOTS" ] && { [ "$SCALE" = 1 ] || [ "$SCALE" = 2 ]; }; then
   ZW_LOOK_SHOTS="$SHOTS/$FONTS-$SCALE"
   rm -rf "$ZW_LOOK_SHOTS"
 fi
-"$TEST"
+"$TEST" "${@:5}"

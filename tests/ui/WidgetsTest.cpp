@@ -4,6 +4,7 @@
 #include "ui/WindowLook.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QImage>
@@ -123,6 +124,15 @@ TEST(WindowLook, SkyBlueClassicFontAndToolbarStrip) {
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a));
     ASSERT_TRUE(button);
     EXPECT_EQ(button->size(), QSize(24, 24));
+
+    // Laid out by the main window the strip keeps its height, and the client starts below it.
+    auto* client = new QWidget(&w);
+    w.setCentralWidget(client);
+    w.resize(400, 200);
+    w.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->geometry(), QRect(0, 0, 400, 43));
+    EXPECT_EQ(client->y(), 43);
 }
 
 TEST(DbWaitCursor, SetForTheScopeAndRestoredOnException) {
