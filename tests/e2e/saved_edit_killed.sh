@@ -25,19 +25,19 @@ sleep 0.8
 shot list
 
 begin "edit the title, save with the button"
-click_in "$L" 117 16 # BtnEdit
+click_in "$L" 117 21 # BtnEdit
 sleep 0.3
-click_in "$L" 448 58 # DBEditTitel
+click_in "$L" 448 70 # DBEditTitel
 xdotool key ctrl+a
 type_text "Alpha neu"
-click_in "$L" 90 16 # BtnSave
+click_in "$L" 90 21 # BtnSave
 sleep 0.5
 shot saved_with_button
 
 begin "edit the text of the next note, save by moving back"
 click_in "$L" 90 98 # grid row 2
 sleep 0.5
-click_in "$L" 117 16 # BtnEdit
+click_in "$L" 117 21 # BtnEdit
 sleep 0.3
 click_in "$L" 448 190 # DBMemo
 xdotool key ctrl+a

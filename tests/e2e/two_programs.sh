@@ -47,7 +47,7 @@ edit_text() {
   case $1 in A) LIST_A=$WIN ;; B) LIST_B=$WIN ;; esac
   on "$1"
   sleep 0.8
-  click_in "$L" 117 16 # BtnEdit
+  click_in "$L" 117 21 # BtnEdit
   sleep 0.3
   click_in "$L" 448 190 # DBMemo
   xdotool key ctrl+a
@@ -62,14 +62,14 @@ edit_text B "12 Euro"
 
 begin "A saves"
 on A
-click_in "$L" 90 16 # BtnSave
+click_in "$L" 90 21 # BtnSave
 sleep 1
 shot saved_A
 [ -z "$(visible_window '^Zettelwerk$')" ] || fail "A's save showed a message"
 
 begin "B's save is refused"
 on B
-click_in "$L" 90 16 # BtnSave
+click_in "$L" 90 21 # BtnSave
 wait_window '^Zettelwerk$' 20
 sleep 0.3
 shot refused_B
@@ -81,7 +81,7 @@ echo "B's field after the refusal: $typed"
 [ "$typed" = "12 Euro" ] || fail "B's own text is gone from the field: '$typed'"
 
 begin "B cancels and sees the stored note"
-click_in "$L" 148 16 # BtnCancel
+click_in "$L" 148 21 # BtnCancel
 sleep 0.8
 shot cancelled_B
 click_in "$L" 448 190
@@ -90,12 +90,12 @@ echo "B's field after cancelling: $stored"
 [ "$stored" = "11 Euro" ] || fail "cancelling shows '$stored', not the stored note"
 
 begin "B edits the stored note and saves"
-click_in "$L" 117 16 # BtnEdit
+click_in "$L" 117 21 # BtnEdit
 sleep 0.3
 click_in "$L" 448 190
 xdotool key ctrl+End
 type_text ", 12 Euro"
-click_in "$L" 90 16 # BtnSave
+click_in "$L" 90 21 # BtnSave
 sleep 1
 shot saved_B
 [ -z "$(visible_window '^Zettelwerk$')" ] || fail "B's second save showed a message"
