@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 
 #include "admin/TfrmVerwaltung.h"
+#include "app/CommandLineOptions.h"
 #include "app/ProgramWindows.h"
 #include "app/TFlatMenuStyle.h"
 #include "app/THelpHook.h"
@@ -18,6 +19,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
+#include <utility>
 
 TfrmMain::TfrmMain(TProgramWindows& windows, QWidget* parent) : QWidget(parent), windows_(windows) {
     setObjectName(QStringLiteral("frmMain"));
@@ -106,6 +108,24 @@ void TfrmMain::FormDestroy() {
 
 void TfrmMain::StartupComplete() {
     startupComplete_ = true;
+    const QStringList pending = std::exchange(pendingWindows_, {});
+    OpenWindows(pending);
+}
+
+void TfrmMain::OpenWindows(const QStringList& words) {
+    if (!startupComplete_) {
+        pendingWindows_ += words;
+        return;
+    }
+    for (const QString& word : words) {
+        TProgramWindow window;
+        if (!WindowFromRequestWord(word, &window))
+            continue;
+        if (window == TProgramWindow::NewNote)
+            NotizAnlegenClick();
+        else
+            NotizsuchenClick();
+    }
 }
 
 void TfrmMain::NotizAnlegenClick() {
