@@ -121,10 +121,7 @@ void TfrmMain::OpenWindows(const QStringList& words) {
         TProgramWindow window;
         if (!WindowFromRequestWord(word, &window))
             continue;
-        if (window == TProgramWindow::NewNote)
-            NotizAnlegenClick();
-        else
-            NotizsuchenClick();
+        (window == TProgramWindow::NewNote ? NotizAnlegen : Notizsuchen)->trigger();
     }
 }
 

@@ -154,3 +154,20 @@ TEST_F(MainWindow, AMenuCommandWhoseWindowIsGoneDoesNothing) {
     form->Info->trigger();
     EXPECT_TRUE(dialogs.isEmpty());
 }
+
+TEST_F(MainWindow, WindowsAskedForByTheCommandLineOpenOnceTheStartUpIsOver) {
+    int anlegen = 0, suchen = 0;
+    QObject::connect(form->NotizAnlegen, &QAction::triggered, [&] { ++anlegen; });
+    QObject::connect(form->Notizsuchen, &QAction::triggered, [&] { ++suchen; });
+    // During the start-up (a message box's own loop may deliver a request) nothing opens yet.
+    form->OpenWindows({"suchen", "unbekannt", "neue-notiz"});
+    EXPECT_EQ(anlegen + suchen, 0);
+    form->StartupComplete();
+    EXPECT_EQ(anlegen, 1);
+    EXPECT_EQ(suchen, 1);
+    form->OpenWindows({"neue-notiz"});
+    EXPECT_EQ(anlegen, 2);
+    form->StartupComplete(); // nothing is opened twice
+    EXPECT_EQ(anlegen, 2);
+    EXPECT_EQ(suchen, 1);
+}
