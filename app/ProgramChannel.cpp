@@ -3,18 +3,107 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kMaxLineBytes = 4096;
 constexpr int kLockWaitMs = 5000;
-constexpr int kConnectMs = 1000;
+constexpr int kIdleCallerMs = 10000;
 const QLatin1String kTokenPrefix("token=");
+
+bool Address(const QString& path, sockaddr_un* address) {
+    const QByteArray name = QFile::encodeName(path);
+    *address = sockaddr_un{};
+    address->sun_family = AF_UNIX;
+    if (name.isEmpty() || name.size() >= static_cast<qsizetype>(sizeof(address->sun_path)))
+        return false;
+    std::memcpy(address->sun_path, name.constData(), name.size());
+    return true;
+}
+
+// A connected socket, or -1 when nobody listens there. A local connect does not wait.
+int Connect(const QString& path) {
+    sockaddr_un address;
+    if (!Address(path, &address))
+        return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool SendAll(int fd, const QByteArray& bytes) {
+    for (qsizetype sent = 0; sent < bytes.size();) {
+        const ssize_t n = ::send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
+    return true;
+}
+
+// One line from the socket within timeoutMs (without its line break); empty when none came.
+QByteArray ReadLine(int fd, int timeoutMs) {
+    QByteArray line;
+    QElapsedTimer timer;
+    timer.start();
+    while (!line.contains('\n') && line.size() < kMaxLineBytes) {
+        const qint64 left = timeoutMs - timer.elapsed();
+        if (left <= 0)
+            return {};
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return {};
+        char block[256];
+        const ssize_t n = ::recv(fd, block, sizeof block, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return {};
+        line.append(block, n);
+    }
+    return line.left(line.indexOf('\n'));
+}
+
+// A connected caller of the running program, until its line is read or it is given up.
+class TCaller : public QObject {
+public:
+    TCaller(int socket, QObject* parent)
+        : QObject(parent), fd(socket), reader(new QSocketNotifier(socket, QSocketNotifier::Read, this)) {
+        QTimer::singleShot(kIdleCallerMs, this, [this] { End(); });
+    }
+    ~TCaller() override { ::close(fd); }
+    void End() {
+        reader->setEnabled(false);
+        deleteLater();
+    }
+
+    const int fd;
+    QSocketNotifier* const reader;
+    QByteArray line;
+};
 
 } // namespace
 
@@ -56,8 +145,11 @@ TProgramChannel::TProgramChannel(const QString& socketPath, QObject* parent)
 
 TProgramChannel::~TProgramChannel() {
     Release();
-    if (server_)
-        server_->close(); // removes the socket file
+    if (listening_ >= 0) {
+        delete accept_;
+        ::close(listening_);
+        ::unlink(QFile::encodeName(path_).constData());
+    }
 }
 
 bool TProgramChannel::Lock() {
@@ -77,73 +169,100 @@ void TProgramChannel::Release() {
 }
 
 bool TProgramChannel::SomebodyListens() {
-    QLocalSocket probe;
-    probe.connectToServer(path_);
-    const bool there = probe.waitForConnected(kConnectMs);
-    probe.abort();
-    return there;
+    const int fd = Connect(path_);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 TDelivery TProgramChannel::Send(const QStringList& words, const QString& activationToken, int timeoutMs) {
     Lock(); // without the lock (a start hanging for seconds) it goes on all the same
-    QLocalSocket socket;
-    socket.connectToServer(path_);
-    if (!socket.waitForConnected(kConnectMs))
+    const int fd = Connect(path_);
+    if (fd < 0)
         return TDelivery::NoProgram; // the lock is kept until this start listens
     Release();
-    socket.write(RequestLine(words, activationToken).toUtf8() + '\n');
-    QElapsedTimer timer;
-    timer.start();
-    while (!socket.canReadLine() && timer.elapsed() < timeoutMs &&
-           socket.state() == QLocalSocket::ConnectedState)
-        socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, timeoutMs - timer.elapsed())));
-    const QByteArray answer = socket.canReadLine() ? socket.readLine().trimmed() : QByteArray();
+    const bool sent = SendAll(fd, RequestLine(words, activationToken).toUtf8() + '\n');
+    const QByteArray answer = sent ? ReadLine(fd, timeoutMs).trimmed() : QByteArray();
+    ::close(fd);
     return answer == "ok" ? TDelivery::Delivered : TDelivery::NoAnswer;
 }
 
 bool TProgramChannel::Listen(QString* error) {
-    if (server_ && server_->isListening())
+    if (listening_ >= 0)
         return true;
+    auto fail = [this, error](const QString& what) {
+        if (error)
+            *error = what;
+        Release();
+        return false;
+    };
     Lock();
     if (SomebodyListens()) {
         Release();
         return false;
     }
-    // A socket left by a program that was killed answers nobody: it is replaced.
-    QLocalServer::removeServer(path_);
-    if (!server_) {
-        server_ = new QLocalServer(this);
-        server_->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(server_, &QLocalServer::newConnection, this, [this] {
-            while (QLocalSocket* socket = server_->nextPendingConnection())
-                Serve(socket);
-        });
+    sockaddr_un address;
+    if (!Address(path_, &address))
+        return fail(QStringLiteral("der Name des Sockets ist zu lang"));
+    // A socket left by a program that was killed answers nobody: it is replaced. Anything else
+    // of that name is not ours to remove.
+    const QByteArray name = QFile::encodeName(path_);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode))
+            return fail(QStringLiteral("dort liegt etwas anderes als ein Socket"));
+        ::unlink(name.constData());
     }
-    const bool ok = server_->listen(path_);
-    if (!ok && error)
-        *error = server_->errorString();
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || ::listen(fd, 8) != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fd);
+        return fail(why);
+    }
+    ::chmod(name.constData(), S_IRUSR | S_IWUSR); // the user's own, whatever the umask
+    listening_ = fd;
+    accept_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(accept_, &QSocketNotifier::activated, this, [this] { Accept(); });
     Release();
-    return ok;
+    return true;
 }
 
 bool TProgramChannel::Listening() const {
-    return server_ && server_->isListening();
+    return listening_ >= 0;
 }
 
-void TProgramChannel::Serve(QLocalSocket* socket) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    // A caller that never says anything is not waited for.
-    QTimer::singleShot(10000, socket, [socket] { socket->abort(); });
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-        if (!socket->canReadLine()) {
-            if (socket->bytesAvailable() > kMaxLineBytes)
-                socket->abort();
+void TProgramChannel::Accept() {
+    for (;;) {
+        const int fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+            return; // EAGAIN: no one else is waiting
+        Serve(fd);
+    }
+}
+
+// One caller: its line is read as it comes; a caller that says nothing, or too much, is dropped.
+void TProgramChannel::Serve(int fd) {
+    auto* caller = new TCaller(fd, this);
+    connect(caller->reader, &QSocketNotifier::activated, caller, [this, caller] {
+        char block[512];
+        const ssize_t n = ::recv(caller->fd, block, sizeof block, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (n <= 0)
+            return caller->End();
+        caller->line.append(block, n);
+        const qsizetype end = caller->line.indexOf('\n');
+        if (end < 0) {
+            if (caller->line.size() > kMaxLineBytes)
+                caller->End();
             return;
         }
-        const TChannelRequest request = ParseRequestLine(QString::fromUtf8(socket->readLine(kMaxLineBytes)));
-        socket->write("ok\n");
-        socket->flush();
-        socket->disconnectFromServer();
+        const TChannelRequest request = ParseRequestLine(QString::fromUtf8(caller->line.left(end)));
+        SendAll(caller->fd, "ok\n");
+        caller->End();
         emit Requested(request.words, request.activationToken);
     });
 }

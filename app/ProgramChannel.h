@@ -5,13 +5,16 @@
 //
 // One line goes in: request words separated by blanks ("neue-notiz suchen"), optionally
 // followed by "token=<activation token>"; one line comes back: "ok" once the request is taken.
+//
+// The socket is a Unix domain socket served with Qt's socket notifier: Qt's own local socket
+// classes would bring Qt Network into the program, which costs more than a megabyte of
+// resident memory all day in the tray for these few lines.
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
+class QSocketNotifier;
 
 // $XDG_RUNTIME_DIR when it is an absolute path (it is the user's own, mode 0700, and goes with
 // the session); else <cache dir>/zettelwerk, which the caller creates with mode 0700.
@@ -61,9 +64,11 @@ signals:
 private:
     bool Lock();
     bool SomebodyListens();
-    void Serve(QLocalSocket* socket);
+    void Accept();
+    void Serve(int socket);
 
     QString path_;
     QLockFile* lock_ = nullptr;
-    QLocalServer* server_ = nullptr;
+    int listening_ = -1; // the listening socket
+    QSocketNotifier* accept_ = nullptr;
 };

@@ -68,5 +68,6 @@ private:
     TProgramWindows& windows_;
     TFlatMenuStyle* menuStyle_;
     bool startupComplete_ = false;
+    bool menuFontSet_ = false;
     QStringList pendingWindows_;
 };

@@ -15,6 +15,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
 #include "store/TDataModuleNotizen.h"
+#include "store/TSettings.h"
 #include "store/fb/FbApi.h"
 #include "ui/ConnectionStatusBar.h"
 #include "ui/ErrorDisplay.h"
@@ -140,14 +141,14 @@ void installAutoAnswer() {
     });
 }
 
-// The connection broadcast reaches the status bars of the windows that exist, in this order.
+// The connection broadcast reaches the status bars of the windows made so far, in this order.
 void MarkConnected(const TProgramWindows& windows, const QString& fileName) {
-    if (windows.anlegen)
-        windows.anlegen->StatusBar()->MarkConnected(fileName);
-    if (windows.suchen)
-        windows.suchen->StatusBar()->MarkConnected(fileName);
-    if (windows.verwaltung)
-        windows.verwaltung->StatusBar()->MarkConnected(fileName);
+    if (TfrmAnlegen* w = windows.anlegen.Existing())
+        w->StatusBar()->MarkConnected(fileName);
+    if (TfrmSuchen* w = windows.suchen.Existing())
+        w->StatusBar()->MarkConnected(fileName);
+    if (TfrmVerwaltung* w = windows.verwaltung.Existing())
+        w->StatusBar()->MarkConnected(fileName);
 }
 
 } // namespace
@@ -230,6 +231,7 @@ int main(int argc, char** argv) {
     TProgramWindows windows;
 
     bool mainClosed = false;
+    QString connectedFile; // the last connection broadcast, for windows made later
     try {
         windows.main = std::make_unique<TfrmMain>(windows);
         TfrmMain* main = windows.main.get();
@@ -252,20 +254,35 @@ int main(int argc, char** argv) {
             if (windows.main)
                 windows.main->close();
         });
-        windows.about = std::make_unique<TfrmAboutBox>(&dataModule);
+        // The windows are made when first needed, in the order their makers are given here; the
+        // connection broadcast has reached a window made later when it is made.
+        auto connected = [&connectedFile](auto window) {
+            if (!connectedFile.isEmpty())
+                window->StatusBar()->MarkConnected(connectedFile);
+            return window;
+        };
+        windows.about.make = [&dataModule] { return std::make_unique<TfrmAboutBox>(&dataModule); };
         // Ctrl+N in the list opens the new-note window, as the tray menu does.
-        windows.suchen = std::make_unique<TfrmSuchen>(dataModule, [main] { main->NotizAnlegenClick(); });
-        windows.anlegen = std::make_unique<TfrmAnlegen>(dataModule);
-        // The administration window's services are the first users of the client library.
+        windows.suchen.make = [&dataModule, connected, main] {
+            return connected(std::make_unique<TfrmSuchen>(dataModule, [main] { main->NotizAnlegenClick(); }));
+        };
+        windows.anlegen.make = [&dataModule, connected] {
+            return connected(std::make_unique<TfrmAnlegen>(dataModule));
+        };
+        // The administration window's services are the first users of the client library: a
+        // missing library ends the start here, before any connection is tried.
         fb::Client();
-        windows.verwaltung = std::make_unique<TfrmVerwaltung>(dataModule, [&windows] {
-            if (windows.update)
-                ShowModal(windows.update.get());
-        });
-        windows.update = std::make_unique<TfrmUpdate>(dataModule);
+        windows.verwaltung.make = [&dataModule, connected, &windows] {
+            return connected(std::make_unique<TfrmVerwaltung>(
+                dataModule, [&windows] { ShowModal(windows.update.Get()); }));
+        };
+        windows.update.make = [&dataModule] { return std::make_unique<TfrmUpdate>(dataModule); };
 
         QObject::connect(&dataModule, &TDataModuleNotizen::Connected,
-                         [&windows](const QString& fileName) { MarkConnected(windows, fileName); });
+                         [&windows, &connectedFile](const QString& fileName) {
+                             connectedFile = fileName;
+                             MarkConnected(windows, fileName);
+                         });
         bool quitRequested = false;
         if (!dataModule.DataModuleCreate()) {
             MessageDlg(
@@ -275,7 +292,18 @@ int main(int argc, char** argv) {
             exitCode = 1;
         }
 
-        windows.autostart = std::make_unique<TfrmAutostartDialog>(dataModule, *windows.verwaltung);
+        windows.autostart.make = [&dataModule, &windows] {
+            return std::make_unique<TfrmAutostartDialog>(
+                dataModule, [&windows]() -> TfrmVerwaltung& { return *windows.verwaltung.Get(); });
+        };
+        // A failing count is left to the question's own check, which reports it.
+        windows.firstStartAnswered = [&dataModule] {
+            try {
+                return CountSettingsRows(dataModule) > 0;
+            } catch (const std::exception&) {
+                return false;
+            }
+        };
 
         // After a failed connect the loop does not run at all: no timer is served.
         if (!quitRequested && !mainClosed) {

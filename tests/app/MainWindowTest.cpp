@@ -6,6 +6,7 @@
 #include "store/TDataModuleNotizen.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/WindowLook.h"
 #include "ui/WindowShow.h"
 
 #include <QAction>
@@ -91,7 +92,10 @@ TEST_F(MainWindow, TrayMenuItemsCaptionsImagesAndDefault) {
         EXPECT_EQ(a->icon().pixmap(16, 16).toImage(), ImageListMain::Pixmap(e.image).toImage()) << e.name;
     }
     EXPECT_EQ(form->PopupMenuTray->defaultAction(), form->NotizAnlegen);
+    // Its font (Tahoma 8 pt or the nearest face) is chosen when it opens.
+    emit form->PopupMenuTray->aboutToShow();
     EXPECT_EQ(form->PopupMenuTray->font().pointSize(), 8);
+    EXPECT_EQ(form->PopupMenuTray->font(), MenuFont());
 }
 
 TEST_F(MainWindow, DoubleClickRunsNotizAnlegen) {
