@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     }
 
     // Installed programs keep the database in the user's data directory.
-    QString directoryError, programDirectory, socketPath;
+    QString directoryError, programDirectory;
     // The token that lets a window of the running program come to the front (Wayland).
     const QString activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
     QStringList requestWords;
