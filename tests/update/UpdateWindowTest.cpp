@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QStatusBar>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +37,8 @@ protected:
         ASSERT_TRUE(dm->DataModuleCreate());
         window = std::make_unique<TfrmUpdate>();
         window->UpdateEngine->URL = engine.URL;
+        window->UpdateEngine->RequireSignature = false;
+        window->ProgramDirectory = work.path();
     }
     void TearDown() override {
         window.reset();
@@ -194,16 +197,54 @@ TEST_F(UpdateWindowFixture, MissingControlFileShowsErrorBoxAndEnablesTheButton) 
     EXPECT_EQ(window->StatusBar1->currentMessage(), "Closed Internet connection, Status: 3 Error: 0");
 }
 
-TEST_F(UpdateWindowFixture, OfflineLeavesTheWindowChecking) {
+TEST_F(UpdateWindowFixture, OfflineRunEndsVisibly) {
     platform.online.connected = false;
     window->UpdateEngine->URL = "http://update.example/update/zettelwerk/zettelwerk.inf";
     window->show();
     Click();
-    EXPECT_TRUE(dialogs.empty());
-    EXPECT_EQ(window->StatusBar1->currentMessage(), "Checking for Internet connection, Status: 3 Error: 0");
-    EXPECT_FALSE(window->BitBtnUpdate->isEnabled());
-    EXPECT_EQ(window->BitBtnUpdate->text(), "Updateprüfung gestartet...");
-    EXPECT_EQ(LogLines().size(), 2);
+    EXPECT_EQ(LogLines().size(), 2) << "the log lines of an offline run stay as they were";
+    EXPECT_EQ(
+        Boxes("Fehler", QString::fromUtf8("Keine Verbindung zum Internet.\n"
+                                          "Die Updateprüfung wurde beendet; bitte später erneut versuchen.")),
+        1);
+    EXPECT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(window->StatusBar1->currentMessage(), "Keine Internetverbindung");
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(UpdateWindowFixture, UnreachableServerEndsVisibly) {
+    // A port that nobody listens on: the request cannot be opened.
+    window->UpdateEngine->URL = "http://127.0.0.1:1/update/zettelwerk/zettelwerk.inf";
+    window->show();
+    Click();
+    EXPECT_EQ(LogNumbers(), (QList<int>{963, 918, 921, 915, 917, 925, 949}));
+    EXPECT_EQ(Boxes("Fehler", "Der Updateserver wurde nicht erreicht.\n"
+                              "Bitte die Internetverbindung prüfen und später erneut versuchen."),
+              1);
+    EXPECT_EQ(window->StatusBar1->currentMessage(), "Updateserver nicht erreicht");
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
+}
+
+TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into any directory; the installed case runs as a normal user in "
+                        "SignedUpdateTest.ReadOnlyInstallationAsAnotherUser";
+    const QString installed = Work("usr/bin");
+    QDir().mkpath(installed);
+    QFile::setPermissions(installed, QFile::ReadOwner | QFile::ExeOwner);
+    window->ProgramDirectory = installed;
+    ServeControlFile("[update]\nunconditional=yes\n");
+    window->show();
+    Click();
+    EXPECT_TRUE(LogLines().isEmpty()) << "no run, no log";
+    EXPECT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Information");
+    EXPECT_TRUE(dialogs[0].text.contains("Paketverwaltung"));
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    QFile::setPermissions(installed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar) {
@@ -217,12 +258,14 @@ TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar
     EXPECT_EQ(platform.cursors.windowCursor.value(window.get()), TfrmUpdate::crDownload);
     EXPECT_EQ(platform.cursors.appCursor, 0) << "the application pointer is back to the default";
     ASSERT_EQ(platform.cursors.loadedPaths.size(), 1);
+    EXPECT_TRUE(platform.cursors.loadedPaths[0].startsWith(Work(".zw-update-")))
+        << "the cursor file lies in the run's private directory";
     EXPECT_TRUE(platform.cursors.loadedPaths[0].endsWith("/0.ani"));
     EXPECT_FALSE(QFileInfo::exists(platform.cursors.loadedPaths[0])) << "the cursor file is deleted";
     EXPECT_EQ(window->ProgressBarUpdate->maximum(), 10000);
     EXPECT_EQ(window->ProgressBarUpdate->value(), 10000);
     EXPECT_EQ(window->StatusBar1->currentMessage(), "Closed Internet connection, Status: 3 Error: 0");
-    EXPECT_FALSE(window->BitBtnUpdate->isEnabled()) << "a run with downloads leaves the window checking";
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled()) << "a run that has ended leaves the window ready";
     EXPECT_EQ(updtest::ReadFile(Work("a.txt")).size(), 10000);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].text, "Download update files ?");
@@ -245,7 +288,7 @@ TEST_F(UpdateWindowFixture, HandOffEndsTheProgramWithTheWindowStillShown) {
 
     EXPECT_EQ(host.terminated, 1);
     ASSERT_EQ(platform.process.started.size(), 1);
-    EXPECT_TRUE(platform.process.started[0].startsWith(TmpDir() + "/upd.exe "));
+    EXPECT_TRUE(platform.process.started[0].startsWith(Work(".zw-update-")));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(ReadSettings().automaticUpdate, "1") << "the closing handler did not run";
     EXPECT_EQ(window->StatusBar1->currentMessage().left(6), "Spawn ");
