@@ -1,6 +1,7 @@
 // The update window over a fresh database: layout, settings on show and close, status texts,
 // the two message boxes and the animated download cursor, with the engine on a loopback server.
 #include "EngineTestSupport.h"
+#include "MinisignTestSupport.h"
 #include "common/TempDatabase.h"
 #include "platform/AniCursor.h"
 #include "store/TDataModuleNotizen.h"
@@ -8,6 +9,8 @@
 #include "update/DownloadCursorData.h"
 #include "update/SzddEncoder.h"
 #include "update/TfrmUpdate.h"
+#include "update/UpdateKey.h"
+#include "update/UpdateMessages.h"
 
 #include <QCheckBox>
 #include <QProgressBar>
@@ -292,4 +295,52 @@ TEST_F(UpdateWindowFixture, HandOffEndsTheProgramWithTheWindowStillShown) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(ReadSettings().automaticUpdate, "1") << "the closing handler did not run";
     EXPECT_EQ(window->StatusBar1->currentMessage().left(6), "Spawn ");
+}
+
+TEST_F(UpdateWindowFixture, RefusedUpdatesShowOneErrorBoxEachAndEndReady) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    updtest::TMinisignKey key;
+    ASSERT_TRUE(key.Ok());
+    // The key that ships with the program lies beside it.
+    ASSERT_TRUE(QFile::copy(key.PublicKeyFile(), Work("zettelwerk-update.pub")));
+    window->UpdateEngine->RequireSignature = true;
+    const QString inf = server.Root() + "/zettelwerk.inf";
+    ServeControlFile("[update]\nunconditional=yes\n[files]\ncount=1\n[file1]\nurl=" + FileUrl("a.txt") +
+                     "\nsha256=00\n");
+    window->show();
+
+    // No signature on the server: one box, about the signature, not about the control file.
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Fehler");
+    EXPECT_EQ(dialogs[0].text, TfrmUpdate::RefusalText(um::rfSignatureMissing));
+    EXPECT_TRUE(dialogs[0].text.startsWith(QString::fromUtf8("Das Update ist nicht signiert")));
+    EXPECT_EQ(window->StatusBar1->currentMessage(), "Update abgelehnt: Signaturdatei fehlt");
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+
+    // Signed, then altered.
+    ASSERT_TRUE(key.Sign(inf, "version:9.0 file:zettelwerk.inf"));
+    Serve("zettelwerk.inf", updtest::ReadFile(inf) + "[action]\nrunbefore=evil\n");
+    dialogs.clear();
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, TfrmUpdate::RefusalText(um::rfBadSignature));
+    EXPECT_EQ(window->StatusBar1->currentMessage(), QString::fromUtf8("Update abgelehnt: Signatur ungültig"));
+    EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
+    EXPECT_TRUE(platform.process.started.isEmpty());
+
+    // Without the key file (and none built in) the window names a new version it cannot install.
+    QFile::remove(Work("zettelwerk-update.pub"));
+    if (BuiltInUpdatePublicKey())
+        return;
+    ServeControlFile("[update]\nnewversion=99.0\n");
+    dialogs.clear();
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Information");
+    EXPECT_TRUE(
+        dialogs[0].text.startsWith(QString::fromUtf8("Version 99.0.0.0 von Zettelwerk ist verfügbar")));
+    EXPECT_EQ(window->StatusBar1->currentMessage(),
+              QString::fromUtf8("Nur geprüft: kein Schlüssel für Updates"));
 }
