@@ -13,11 +13,16 @@
 #include "update/UpdateMessages.h"
 
 #include <QCheckBox>
+#include <QCryptographicHash>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
 #include <memory>
+#include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -233,8 +238,10 @@ TEST_F(UpdateWindowFixture, UnreachableServerEndsVisibly) {
 
 TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
     if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into any directory; the installed case runs as a normal user in "
-                        "SignedUpdateTest.ReadOnlyInstallationAsAnotherUser";
+        GTEST_SKIP() << "root writes into any directory; CTest runs this case as a normal account "
+                        "(update_as_normal_user)";
+    the installed case runs as a normal user in "
+                                                "SignedUpdateTest.ReadOnlyInstallationAsAnotherUser";
     const QString installed = Work("usr/bin");
     QDir().mkpath(installed);
     QFile::setPermissions(installed, QFile::ReadOwner | QFile::ExeOwner);
@@ -247,6 +254,19 @@ TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
     EXPECT_EQ(dialogs[0].caption, "Information");
     EXPECT_TRUE(dialogs[0].text.contains("Paketverwaltung"));
     EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_EQ(window->StatusBar1->currentMessage(),
+              QString::fromUtf8("Installiertes Programm: Updates über die Paketverwaltung"));
+    EXPECT_TRUE(QDir(installed).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+
+    // The engine on its own finds out before the first download, not while replacing files.
+    Serve("a.txt", "A");
+    ServeControlFile("[update]\nunconditional=yes\n[files]\ncount=1\n[file1]\nurl=" + FileUrl("a.txt") +
+                     "\ntargetdir=" + installed + "\n");
+    engine.RunUpdate();
+    EXPECT_TRUE(LogNumbers().contains(974)) << LogLines().join('\n').toStdString();
+    EXPECT_EQ(LogNumbers().count(915), 1) << "only the control file was fetched";
+    EXPECT_EQ(engine.RunEnd(), TRunEnd::Refused);
+    EXPECT_TRUE(QDir(installed).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     QFile::setPermissions(installed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -343,4 +363,89 @@ TEST_F(UpdateWindowFixture, RefusedUpdatesShowOneErrorBoxEachAndEndReady) {
         dialogs[0].text.startsWith(QString::fromUtf8("Version 99.0.0.0 von Zettelwerk ist verfügbar")));
     EXPECT_EQ(window->StatusBar1->currentMessage(),
               QString::fromUtf8("Nur geprüft: kein Schlüssel für Updates"));
+}
+
+namespace {
+
+// The account that owns the pre-placed files: a normal user made for the test when we are root.
+std::optional<std::pair<uid_t, gid_t>> OtherAccount() {
+    if (::geteuid() != 0)
+        return std::nullopt;
+    const char* name = "zwother";
+    if (!::getpwnam(name))
+        QProcess::execute("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name});
+    const passwd* pw = ::getpwnam(name);
+    if (!pw)
+        return std::nullopt;
+    return std::make_pair(pw->pw_uid, pw->pw_gid);
+}
+
+} // namespace
+
+TEST_F(UpdateWindowFixture, FilesOfAnotherAccountUnderTheOldNamesChangeNothing) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    const auto account = OtherAccount();
+    if (!account)
+        GTEST_SKIP() << "needs root to make the other account (useradd) and give it the files";
+    // The shared temporary directory as on every machine: sticky and writable by all.
+    ASSERT_EQ(::chmod(QFile::encodeName(TmpDir()).constData(), 01777), 0);
+    struct TPlaced {
+        QString name;
+        QByteArray data;
+    };
+    const QList<TPlaced> placed = {
+        {"upd.ex_", SzddCompress("#!/bin/sh\ntouch swapped\n", 'e')},
+        {"upd.exe", "#!/bin/sh\ntouch swapped\n"},
+        {"0.ani", "RIFF junk"},
+        {"zettelwerk.inf", "[update]\nunconditional=yes\n[action]\nrunbefore=evil.sh\n"},
+    };
+    QMap<QString, QDateTime> times;
+    for (const TPlaced& p : placed) {
+        const QString path = TmpDir() + "/" + p.name;
+        updtest::WriteFile(path, p.data);
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), account->first, account->second), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
+        times[p.name] = QFileInfo(path).lastModified();
+    }
+
+    updtest::TMinisignKey key;
+    ASSERT_TRUE(key.Ok());
+    ASSERT_TRUE(QFile::copy(key.PublicKeyFile(), Work("zettelwerk-update.pub")));
+    window->UpdateEngine->RequireSignature = true;
+    window->UpdateEngine->SetHost(&host);
+    window->UpdateEngine->SetUpdaterResourceOverride(SzddCompress("the program's own updater", 'e'));
+    QByteArray updater;
+    host.onTerminate = [&] { updater = updtest::ReadFile(window->UpdateEngine->RunDirectory() + "upd.exe"); };
+    const QByteArray program = QByteArray(20000, 'n');
+    Serve("prog_new", program);
+    ServeControlFile(
+        "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
+        "silentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
+        FileUrl("prog_new") +
+        "\nsha256=" + QCryptographicHash::hash(program, QCryptographicHash::Sha256).toHex() + "\n");
+    ASSERT_TRUE(key.Sign(server.Root() + "/zettelwerk.inf", "version:1.0.1"));
+    const QStringList tmpBefore =
+        QDir(TmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    window->show();
+    Click();
+
+    // The update went through with the program's own files ...
+    EXPECT_EQ(host.terminated, 1);
+    EXPECT_EQ(updater, "the program's own updater");
+    ASSERT_EQ(platform.process.started.size(), 1);
+    EXPECT_TRUE(platform.process.started[0].startsWith(Work(".zw-update-")))
+        << "started from the run's directory";
+    EXPECT_EQ(platform.cursors.loadedPaths.size(), 1);
+    EXPECT_FALSE(platform.cursors.loadedPaths.value(0).startsWith(TmpDir()));
+    EXPECT_EQ(updtest::ReadFile(Work("prog_new")), program);
+    // ... and the other account's files are as they were, with nothing added beside them.
+    for (const TPlaced& p : placed) {
+        const QString path = TmpDir() + "/" + p.name;
+        EXPECT_EQ(updtest::ReadFile(path), p.data) << p.name.toStdString();
+        EXPECT_EQ(QFileInfo(path).ownerId(), account->first);
+        EXPECT_EQ(QFileInfo(path).lastModified(), times[p.name]);
+    }
+    EXPECT_EQ(QDir(TmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), tmpBefore);
+    EXPECT_FALSE(QFileInfo::exists(Work("swapped")));
 }
