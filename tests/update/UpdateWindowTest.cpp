@@ -240,8 +240,6 @@ TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root writes into any directory; CTest runs this case as a normal account "
                         "(update_as_normal_user)";
-    the installed case runs as a normal user in "
-                                                "SignedUpdateTest.ReadOnlyInstallationAsAnotherUser";
     const QString installed = Work("usr/bin");
     QDir().mkpath(installed);
     QFile::setPermissions(installed, QFile::ReadOwner | QFile::ExeOwner);
