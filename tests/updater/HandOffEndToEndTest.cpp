@@ -100,3 +100,59 @@ TEST(HandOffEndToEnd, ProgramIsReplacedAndRestarted) {
                                "hostprog restarted\" hostprog_new (Status:0) (Error:0)"))
         << spawn.toStdString();
 }
+
+// A release published with zw-publish and signed with minisign replaces the running program:
+// packed in one cabinet (unpacked by the updater) or file by file (expanded by the engine).
+class PublishedRelease : public ::testing::TestWithParam<QString> {};
+
+TEST_P(PublishedRelease, ReplacesTheRunningProgram) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    updtest::TMinisignKey key;
+    ASSERT_TRUE(key.Ok());
+    updtest::THttpServer server;
+    ASSERT_TRUE(server.Running());
+    QTemporaryDir work, release;
+    const QString dir = work.path() + "/";
+    ASSERT_TRUE(QFile::copy(ZW_TEST_HOST, dir + "hostprog"));
+    QFile::setPermissions(dir + "hostprog", QFile::permissions(ZW_TEST_HOST));
+    updtest::WriteFile(dir + "hostprog.chm", "old help");
+    updtest::WriteFile(dir + "notizen.gdb", "the user's notes");
+
+    const QByteArray newProgram = "#!/bin/sh\necho \"$@\" > restarted.txt\n";
+    updtest::WriteFile(release.filePath("hostprog"), newProgram);
+    updtest::WriteFile(release.filePath("hostprog.chm"), "new help");
+    updtest::WriteFile(release.filePath("notizen.gdb"), "an empty database");
+    QProcess publish;
+    publish.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    publish.setStandardInputFile(QProcess::nullDevice());
+    publish.start(ZW_PUBLISH, {"--release", release.path(), "--version", "1.0.1", "--base-url",
+                               server.Url(""), "--out", server.Root(), "--program", "hostprog", "--pack",
+                               GetParam(), "--sign", key.SecretKeyFile()});
+    ASSERT_TRUE(publish.waitForFinished(60000));
+    ASSERT_EQ(publish.exitCode(), 0) << publish.readAllStandardOutput().toStdString();
+
+    QProcess host;
+    host.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", dir);
+    host.setProcessEnvironment(env);
+    host.setProcessChannelMode(QProcess::ForwardedChannels);
+    host.start(dir + "hostprog", {server.Url("/update/zettelwerk/zettelwerk.inf"), key.PublicKeyFile()});
+    ASSERT_TRUE(host.waitForFinished(60000));
+    EXPECT_EQ(host.exitCode(), 0) << "the program was told to end";
+    for (int i = 0; i < 200 && !QFileInfo::exists(dir + "restarted.txt"); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFileInfo::exists(dir + "restarted.txt"))
+        << updtest::ReadFile(dir + "WUPDATE.LOG").toStdString();
+    EXPECT_EQ(updtest::ReadFile(dir + "hostprog"), newProgram);
+    EXPECT_TRUE(QFileInfo(dir + "hostprog").isExecutable()) << "the replaced program keeps its permissions";
+    EXPECT_EQ(updtest::ReadFile(dir + "hostprog.chm"), "new help");
+    EXPECT_EQ(updtest::ReadFile(dir + "notizen.gdb"), "the user's notes") << "never published";
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name),
+              (QStringList{"WUPDATE.LOG", "hostprog", "hostprog.chm", "notizen.gdb", "restarted.txt"}))
+        << "no packed file or component left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Packs, PublishedRelease, ::testing::Values(QString("cab"), QString("szdd")),
+                         [](const auto& info) { return info.param.toStdString(); });
