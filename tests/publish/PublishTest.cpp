@@ -92,10 +92,10 @@ TEST_F(PublishTest, SzddReleaseExpandsToTheComponents) {
 }
 
 TEST_F(PublishTest, UnusableRequestsAreRefused) {
-    for (const QString& v : {"", "1.0.1.2.3", "1,0", "x", "1.70000", "1.0 beta"}) {
+    for (const char* v : {"", "1.0.1.2.3", "1,0", "x", "1.70000", "1.0 beta"}) {
         TPublishRequest bad = req;
         bad.Version = v;
-        EXPECT_FALSE(Publish(bad).Ok) << v.toStdString();
+        EXPECT_FALSE(Publish(bad).Ok) << v;
     }
     TPublishRequest bad = req;
     bad.BaseUrl = "ftp://host";
