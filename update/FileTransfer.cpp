@@ -10,7 +10,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cctype>
-#include <sodium.h>
+#include <openssl/evp.h>
+#include <stdexcept>
 
 namespace {
 
@@ -56,6 +57,29 @@ QString LocalName(TTransferContext& ctx, const QString& url) {
         ctx.Events.FileNameFromURL(url, name);
     return name;
 }
+
+// SHA-256 of the bytes received, block by block. OpenSSL's, as it uses the processor's SHA
+// instructions: a 20 MB release hashes in a tenth of the time of the portable implementations.
+class TSha256 {
+public:
+    TSha256() : ctx_(EVP_MD_CTX_new()) {
+        if (!ctx_ || EVP_DigestInit_ex(ctx_, EVP_sha256(), nullptr) != 1)
+            throw std::runtime_error("SHA-256 is not available");
+    }
+    ~TSha256() { EVP_MD_CTX_free(ctx_); }
+    TSha256(const TSha256&) = delete;
+    TSha256& operator=(const TSha256&) = delete;
+    void Add(const char* data, qint64 size) { EVP_DigestUpdate(ctx_, data, size_t(size)); }
+    QByteArray Result() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(ctx_, digest, &length);
+        return QByteArray(reinterpret_cast<const char*>(digest), int(length));
+    }
+
+private:
+    EVP_MD_CTX* ctx_;
+};
 
 bool IsCabinet(const QString& path) {
     return QFileInfo(path).suffix().compare("CAB", Qt::CaseInsensitive) == 0;
@@ -118,8 +142,9 @@ TReceivedFile ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint
     QFile temp;
     r.TempPath = OpenTempDownload(ctx, temp);
 
-    crypto_hash_sha256_state hash;
-    crypto_hash_sha256_init(&hash);
+    std::optional<TSha256> hash;
+    if (ctx.Settings.ComputeSha256)
+        hash.emplace();
     char buffer[TransferBlock];
     qint64 last = TransferBlock; // as if a full block had been read
     bool cancel = false, error = false;
@@ -141,7 +166,8 @@ TReceivedFile ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint
             temp.close();
             throw EInOutError(message);
         }
-        crypto_hash_sha256_update(&hash, reinterpret_cast<const unsigned char*>(buffer), size_t(last));
+        if (hash)
+            hash->Add(buffer, last);
         r.Size += last;
         if (ctx.Events.FileProgress)
             ctx.Events.FileProgress(progressPath, r.Size, announced);
@@ -151,8 +177,8 @@ TReceivedFile ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint
     temp.close();
     ctx.Cancelled = cancel;
     r.Truncated = announced > 0 && r.Size < announced;
-    r.Sha256.resize(crypto_hash_sha256_BYTES);
-    crypto_hash_sha256_final(&hash, reinterpret_cast<unsigned char*>(r.Sha256.data()));
+    if (hash)
+        r.Sha256 = hash->Result();
 
     if (cancel || error) {
         if (!QFile::remove(r.TempPath))
@@ -319,9 +345,10 @@ bool CopyLocalFile(TTransferContext& ctx, const QString& source, bool compressed
 
 } // namespace
 
-TReceivedFile ReceiveFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source) {
-    return ctx.Settings.UpdateType == ftpUpdate ? ReceiveFtp(ctx, connection, source, QString())
-                                                : ReceiveHttp(ctx, connection, source, QString());
+TReceivedFile ReceiveFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source,
+                          const QString& progressDir) {
+    return ctx.Settings.UpdateType == ftpUpdate ? ReceiveFtp(ctx, connection, source, progressDir)
+                                                : ReceiveHttp(ctx, connection, source, progressDir);
 }
 
 bool PlaceFile(TTransferContext& ctx, const TReceivedFile& file, bool compressed, const QString& targetDir) {
@@ -338,9 +365,7 @@ bool DownloadFile(TTransferContext& ctx, TInternetConnection* connection, const 
                   bool compressed, const QString& targetDir) {
     if (ctx.Settings.UpdateType == fileUpdate)
         return CopyLocalFile(ctx, source, compressed, targetDir);
-    const TReceivedFile file = ctx.Settings.UpdateType == ftpUpdate
-                                   ? ReceiveFtp(ctx, connection, source, targetDir)
-                                   : ReceiveHttp(ctx, connection, source, targetDir);
+    const TReceivedFile file = ReceiveFile(ctx, connection, source, targetDir);
     return PlaceFile(ctx, file, compressed, targetDir) && file.Received;
 }
 

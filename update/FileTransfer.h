@@ -25,6 +25,7 @@ struct TTransferSettings {
     bool HTTPKeepAliveAuthentication = false;
     QString LogFileName = "WUPDATE.LOG";  // for the lines without time stamp
     qint64 MaxFileSize = qint64(1) << 30; // larger transfers are stopped as a read error
+    bool ComputeSha256 = true;            // TReceivedFile::Sha256 of what arrives (else empty)
 };
 
 struct TTransferEvents {
@@ -67,7 +68,9 @@ struct TReceivedFile {
 // Steps up to the complete temporary file: request, transfer into a new file of
 // Settings.TempDirectory, hashing each block. Reports 915, 916, 917, 956. Throws EInOutError when
 // the temporary file cannot be created or written.
-TReceivedFile ReceiveFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source);
+// Progress events name progressDir + the file name.
+TReceivedFile ReceiveFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source,
+                          const QString& progressDir = QString());
 
 // Puts a complete temporary file in place of targetDir + its name (deleting the old target
 // first), raises FileDownloaded and unpacks it when compressed. False when it could not be put

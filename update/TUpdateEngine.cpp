@@ -172,6 +172,7 @@ void TUpdateEngine::PrepareTransfer() {
     s.ExistingConnection = ExistingConnection;
     s.HTTPKeepAliveAuthentication = HTTPKeepAliveAuthentication;
     s.LogFileName = LogFileName;
+    s.ComputeSha256 = false; // only the listed files are checked against a checksum
 
     TTransferEvents& e = ctx_.Events;
     e.ReportStatus = [this](int msgNo, const QString& param, int status, int err) {
@@ -194,7 +195,15 @@ void TUpdateEngine::PrepareTransfer() {
 }
 
 bool TUpdateEngine::Download(const QString& url, bool compressed, const QString& targetDir) {
-    const bool ok = DownloadFile(ctx_, FConnection, url, compressed, targetDir);
+    FLastTruncated = false;
+    bool ok = false;
+    if (UpdateType == fileUpdate) {
+        ok = DownloadFile(ctx_, FConnection, url, compressed, targetDir);
+    } else {
+        const TReceivedFile file = ReceiveFile(ctx_, FConnection, url, targetDir);
+        FLastTruncated = file.Truncated;
+        ok = PlaceFile(ctx_, file, compressed, targetDir) && file.Received;
+    }
     // Credentials entered in the login dialog stay for later transfers and runs.
     UserID = ctx_.Settings.UserID;
     Password = ctx_.Settings.Password;
@@ -424,6 +433,10 @@ int TUpdateEngine::VerifyControlFile(const QString& url, const QByteArray& contr
         throw;
     }
     ctx_.Events.ReportStatus = report;
+    if (!fetched && FLastTruncated) {
+        Refuse(um::DownloadIncomplete, sigUrl, um::rfIncomplete);
+        return 5;
+    }
     if (!fetched) {
         Refuse(um::SignatureMissing, failure.isEmpty() ? sigUrl : sigUrl + " (" + failure + ")",
                um::rfSignatureMissing);
@@ -712,7 +725,10 @@ int TUpdateEngine::FetchListedFiles() {
             continue;
         }
 
+        const std::optional<QByteArray> expected = ParseSha256Hex(entry.Sha256);
+        ctx_.Settings.ComputeSha256 = expected || RequireSignature;
         TPending p{entry, url, ReceiveFile(ctx_, FConnection, url)};
+        ctx_.Settings.ComputeSha256 = false;
         if (p.file.Truncated) {
             QFile::remove(p.file.TempPath);
             dropPending();
@@ -727,7 +743,6 @@ int TUpdateEngine::FetchListedFiles() {
             }
             continue;
         }
-        const std::optional<QByteArray> expected = ParseSha256Hex(entry.Sha256);
         if ((expected || RequireSignature) && (!expected || *expected != p.file.Sha256)) {
             QFile::remove(p.file.TempPath);
             dropPending();

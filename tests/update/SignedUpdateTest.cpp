@@ -373,3 +373,11 @@ TEST_F(SignedRun, SzddPackedComponentCountsUnderItsExpandedName) {
     EXPECT_TRUE(LogLines().join('\n').contains("Found application component : prog_new"));
     EXPECT_EQ(engine.RunEnd(), TRunEnd::HandedOff);
 }
+
+TEST_F(SignedRun, TruncatedControlFileIsRefused) {
+    ServeSigned(Release(Entry(1, "prog_new", "new program"), 1));
+    engine.URL = server.Url("/cut/zettelwerk.inf");
+    engine.RunUpdate();
+    ExpectRefused(um::DownloadIncomplete, um::rfIncomplete);
+    EXPECT_FALSE(LogNumbers().contains(926)) << "a cut control file was never found";
+}
