@@ -153,6 +153,7 @@ TReceivedFile ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint
         last = request.Read(buffer, TransferBlock);
         if (last < 0) {
             error = true;
+            r.Truncated = true; // the transfer broke off
             break;
         }
         if (last == 0)
@@ -176,7 +177,8 @@ TReceivedFile ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint
     }
     temp.close();
     ctx.Cancelled = cancel;
-    r.Truncated = announced > 0 && r.Size < announced;
+    if (announced > 0 && r.Size < announced && !cancel)
+        r.Truncated = true;
     if (hash)
         r.Sha256 = hash->Result();
 

@@ -361,9 +361,14 @@ int TUpdateEngine::FetchControlFile() {
     ctx_.Settings.MaxFileSize = kMaxControlFileSize;
     const bool fetched = Download(url, false, dir);
     ctx_.Settings.MaxFileSize = maxFileSize;
+    if (!fetched && FLastTruncated) {
+        Refuse(um::DownloadIncomplete, url, um::rfIncomplete);
+        return 4;
+    }
     if (!fetched) {
+        // An error status has the window's box of its own; anything else is a server not reached.
         FRunEnd =
-            FLastTransferReport == um::UrlNotFound ? TRunEnd::ServerUnreachable : TRunEnd::ControlFileMissing;
+            FLastTransferReport == um::HttpStatus ? TRunEnd::ControlFileMissing : TRunEnd::ServerUnreachable;
         ReportStatus(um::ControlFileNotFound, "", 2, 0);
         return 4;
     }
