@@ -24,6 +24,8 @@ private:
     bool active_ = false;
 };
 
+class TDataModuleNotizen;
+
 class TfrmUpdate : public QDialog {
     Q_OBJECT
 public:
@@ -32,7 +34,8 @@ public:
     inline static const QString kCaptionReady = QStringLiteral("auf Update prüfen");
     inline static const QString kCaptionChecking = QStringLiteral("Updateprüfung gestartet...");
 
-    explicit TfrmUpdate(QWidget* parent = nullptr);
+    // The settings row (last check, automatic-update flag) is read and written through dataModule.
+    explicit TfrmUpdate(TDataModuleNotizen& dataModule, QWidget* parent = nullptr);
 
     QPushButton* BitBtnUpdate;
     QLabel* LabelUpdateVersuch;
@@ -78,8 +81,8 @@ private:
     // the user, and the window is ready for the next check.
     void RunEnded();
     void SetReady();
+
+    TDataModuleNotizen& dm_;
     bool refusalShown_ = false;
     int refusalCode_ = 0;
 };
-
-extern TfrmUpdate* frmUpdate;
