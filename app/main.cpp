@@ -135,9 +135,12 @@ int main(int argc, char** argv) {
         });
         bool quitRequested = false;
         if (!dataModule->DataModuleCreate()) {
+            // The engine's reason tells a lock-directory problem from a damaged or missing file.
+            QStringList cause{directoryError, dataModule->LastConnectError()};
+            cause.removeAll(QString());
             MessageDlg(
                 QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
-                TMsgDlgType::Custom, mbOK);
+                TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;
         }
@@ -157,7 +160,7 @@ int main(int argc, char** argv) {
             exitCode = app.exec();
         }
     } catch (const fb::LibraryError& e) {
-        ShowException(e);
+        ShowErrorText(QString::fromUtf8(e.what()), QString::fromLocal8Bit(e.Detail().c_str()));
         exitCode = 2;
     } catch (const std::exception& e) {
         ShowException(e);
