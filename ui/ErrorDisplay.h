@@ -9,7 +9,7 @@ QString WithFullStop(const QString& message);
 
 // Message box: application title, stop icon, one OK button (through the dialog answerer in tests).
 void ShowException(const std::exception& e);
-void ShowErrorText(const QString& message);
+void ShowErrorText(const QString& message, const QString& details = {});
 
 // QApplication whose notify() turns an escaping exception into the default error display.
 class TZettelwerkApplication : public QApplication {

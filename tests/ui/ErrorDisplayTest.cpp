@@ -75,3 +75,21 @@ TEST(ErrorDisplay, ExceptionInHandlerShowsStopBoxAndProgramGoesOn) {
     EXPECT_EQ(seen[0].text, "Fehler im Handler.");
     EXPECT_EQ(seen[1].text, "Zeitgeber kaputt!");
 }
+
+TEST(ErrorDisplay, AnUnknownExceptionNamesItsTypeInTheDetails) {
+    QList<TDialogRequest> seen;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        seen << r;
+        return TModalResult::OK;
+    });
+    struct UnusualFailure {};
+    QObject target;
+    QTimer::singleShot(0, &target, [] { throw UnusualFailure{}; });
+    for (int i = 0; i < 20 && seen.isEmpty(); ++i)
+        QCoreApplication::processEvents();
+    SetDialogAnswerer({});
+
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen[0].text, "Unbekannter Fehler.");
+    EXPECT_TRUE(seen[0].details.contains("UnusualFailure")) << seen[0].details.toStdString();
+}
