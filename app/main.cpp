@@ -38,17 +38,33 @@ int printVersion() {
 }
 
 int printUsage() {
-    std::printf("Aufruf: zettelwerk [/debug | -debug]\n"
-                "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
-                "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
-                "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
-                "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
-                "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
-                "  --version       Version ausgeben\n"
-                "  --help          diese Hilfe\n"
-                "Umgebung: ZW_QUIT_WHEN_IDLE=1 beendet das Programm, sobald es bereit ist;\n"
-                "ZW_AUTO_ANSWER=default beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
-                "und schreibt sie auf die Fehlerausgabe (für automatische Tests).\n");
+    // The man page zettelwerk(1) states the same options and variables.
+    std::printf(
+        "Aufruf: zettelwerk [/debug | -debug | --version | --help]\n"
+        "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
+        "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
+        "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
+        "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
+        "\n"
+        "Optionen:\n"
+        "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
+        "  --version       Version ausgeben\n"
+        "  --help          diese Hilfe\n"
+        "\n"
+        "Umgebung:\n"
+        "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
+        "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
+        "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine\n"
+        "                            in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
+        "  XDG_CACHE_HOME            Cache-Verzeichnis mit der Konfiguration der\n"
+        "                            Datenbank-Engine (sonst ~/.cache)\n"
+        "  FIREBIRD, FIREBIRD_LOCK, FIREBIRD_TMP\n"
+        "                            Verzeichnisse der Datenbank-Engine, wenn gesetzt\n"
+        "  ZETTELWERK_UPDATE_SERVER  Update-Server für diesen Lauf (Schema und Rechner)\n"
+        "  ZW_QUIT_WHEN_IDLE=1       beendet das Programm, sobald es bereit ist\n"
+        "  ZW_AUTO_ANSWER=default    beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
+        "                            und schreibt sie auf die Fehlerausgabe (für automatische\n"
+        "                            Tests)\n");
     return 0;
 }
 
