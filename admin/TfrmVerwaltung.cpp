@@ -1,32 +1,28 @@
 #include "admin/TfrmVerwaltung.h"
 
-#include "admin/DatabaseBackup.h"
-#include "admin/RichTextFont.h"
 #include "platform/Autostart.h"
-#include "platform/DbWaitCursor.h"
+#include "store/DatabaseBackup.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/fb/FbService.h"
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/RichTextFont.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
-#include "update/TfrmUpdate.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDialog>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QToolBar>
 #include <stdexcept>
-
-TfrmVerwaltung* frmVerwaltung = nullptr;
 
 namespace {
 
@@ -36,15 +32,7 @@ constexpr int kStrip = 43;
 const QString kHintBackup = QStringLiteral("Backup der Notizendatenbank");
 const QString kHintRestore = QStringLiteral("Restore der Notizdatenbank");
 const QString kHintUpdate =
-    QStringLiteral("Prüft auf Vorhandensein enes Updates (bei bestehender Internetverbindung)");
-
-template <class F> void Guarded(F&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        ShowException(e);
-    }
-}
+    QStringLiteral("Prüft auf Vorhandensein eines Updates (bei bestehender Internetverbindung)");
 
 QIcon Picture24(int imageIndex) {
     return QIcon(
@@ -76,25 +64,6 @@ QLabel* MakeExplanation(QWidget* parent, const char* name, const QString& html, 
     return l;
 }
 
-// Shows a window modally and returns when it has been closed or hidden.
-void ShowModal(QWidget* window) {
-    if (!window)
-        return;
-    if (auto* dialog = qobject_cast<QDialog*>(window)) {
-        dialog->exec();
-        return;
-    }
-    const Qt::WindowModality before = window->windowModality();
-    window->setWindowModality(Qt::ApplicationModal);
-    window->show();
-    QEventLoop loop;
-    QPointer<QWidget> guard(window);
-    while (guard && guard->isVisible())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    if (guard)
-        guard->setWindowModality(before);
-}
-
 // Lets painting and timers run while a server job runs; the user's input waits.
 void PumpWithoutInput() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -105,19 +74,14 @@ struct TPumpOnExit {
     ~TPumpOnExit() { QCoreApplication::processEvents(); }
 };
 
-TDataModuleNotizen& Module() {
-    if (!DataModuleNotizen)
-        throw std::runtime_error("Die Datenbank ist nicht verfügbar");
-    return *DataModuleNotizen;
-}
-
 } // namespace
 
-TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
+TfrmVerwaltung::TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<void()> showUpdateWindow,
+                               QWidget* parent)
+    : QMainWindow(parent), dm_(dataModule), showUpdateWindow_(std::move(showUpdateWindow)) {
     // The first users of the client library: a missing library stops here.
     backupService_ = std::make_unique<fb::Service>();
     restoreService_ = std::make_unique<fb::Service>();
-    frmVerwaltung = this;
 
     setObjectName(QStringLiteral("frmVerwaltung"));
     setWindowTitle(QStringLiteral("Verwaltung"));
@@ -170,22 +134,17 @@ TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
     RadioButtonAutostart->setObjectName(QStringLiteral("RadioButtonAutostart"));
     RadioButtonAutostart->setGeometry(16, 16, 129, 17);
     RadioButtonAutostart->setToolTip(
-        QStringLiteral("Zettelwerk startet zukünftig automatisch bei jedem Windowsstart"));
+        QStringLiteral("Zettelwerk startet zukünftig automatisch bei jeder Anmeldung"));
     RadioButtonAutostart->setChecked(true);
     RadioButtonKeinAutostart =
         new QRadioButton(QStringLiteral("nicht automatisch starten"), GroupBoxAutostart);
     RadioButtonKeinAutostart->setObjectName(QStringLiteral("RadioButtonKeinAutostart"));
     RadioButtonKeinAutostart->setGeometry(16, 40, 153, 17);
     RadioButtonKeinAutostart->setToolTip(
-        QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jedem Windowsstart"));
+        QStringLiteral("Zettelwerk startet nicht mehr automatisch bei jeder Anmeldung"));
 
-    // Faces wider than the designed ones must not cut the captions.
-    for (QWidget* w :
-         {static_cast<QWidget*>(RadioButtonAutostart), static_cast<QWidget*>(RadioButtonKeinAutostart)})
-        w->resize(qMax(w->width(), w->sizeHint().width()), w->height());
-    GroupBoxAutostart->resize(
-        qMax(GroupBoxAutostart->width(), RadioButtonKeinAutostart->geometry().right() + 9),
-        GroupBoxAutostart->height());
+    SetTextsToFit(GroupBoxAutostart, {QStringLiteral("Autostart derzeit AKTIV"),
+                                      QStringLiteral("Autostart derzeit NICHT AKTIV")});
 
     setTabOrder(BtnBackup, BtnUpdate);
     setTabOrder(BtnUpdate, BtnRestore);
@@ -195,13 +154,14 @@ TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
     StatusBarVerwaltung = new TConnectionStatusBar(this);
     StatusBarVerwaltung->setObjectName(QStringLiteral("StatusBarVerwaltung"));
     setStatusBar(StatusBarVerwaltung);
+    FitText(this);
 
-    connect(BtnBackup, &QPushButton::clicked, this, [this] { Guarded([this] { BtnBackupClick(); }); });
-    connect(BtnRestore, &QPushButton::clicked, this, [this] { Guarded([this] { BtnRestoreClick(); }); });
-    connect(BtnUpdate, &QPushButton::clicked, this, [this] { Guarded([this] { BtnUpdateClick(); }); });
-    connect(ToolBtnBackup, &QAction::triggered, this, [this] { Guarded([this] { BtnBackupClick(); }); });
-    connect(ToolBtnRestore, &QAction::triggered, this, [this] { Guarded([this] { BtnRestoreClick(); }); });
-    connect(ToolBtnUpdate, &QAction::triggered, this, [this] { Guarded([this] { BtnUpdateClick(); }); });
+    connect(BtnBackup, &QPushButton::clicked, this, Guarded([this] { BtnBackupClick(); }));
+    connect(BtnRestore, &QPushButton::clicked, this, Guarded([this] { BtnRestoreClick(); }));
+    connect(BtnUpdate, &QPushButton::clicked, this, Guarded([this] { BtnUpdateClick(); }));
+    connect(ToolBtnBackup, &QAction::triggered, this, Guarded([this] { BtnBackupClick(); }));
+    connect(ToolBtnRestore, &QAction::triggered, this, Guarded([this] { BtnRestoreClick(); }));
+    connect(ToolBtnUpdate, &QAction::triggered, this, Guarded([this] { BtnUpdateClick(); }));
     // Selecting a button runs its operation only when the selection changes.
     connect(RadioButtonAutostart, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -213,15 +173,12 @@ TfrmVerwaltung::TfrmVerwaltung(QWidget* parent) : QMainWindow(parent) {
     });
 }
 
-TfrmVerwaltung::~TfrmVerwaltung() {
-    if (frmVerwaltung == this)
-        frmVerwaltung = nullptr;
-}
+TfrmVerwaltung::~TfrmVerwaltung() = default;
 
 void TfrmVerwaltung::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
-        Guarded([this] { FormShow(); });
+        RunGuarded([this] { FormShow(); });
 }
 
 void TfrmVerwaltung::FormShow() {
@@ -246,43 +203,44 @@ void TfrmVerwaltung::BtnRestoreClick() {
 }
 
 void TfrmVerwaltung::BtnUpdateClick() {
-    ShowModal(frmUpdate);
+    if (showUpdateWindow_)
+        showUpdateWindow_();
 }
 
 void TfrmVerwaltung::BackupDatabase() {
     RunServiceJob(QStringLiteral("Backup"),
-                  QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."),
-                  [this](TDataModuleNotizen&, const QString& dir) {
-                      BackupDatabaseFile(*backupService_, dir + kDatabaseFileName, dir + kBackupFileName,
-                                         PumpWithoutInput);
+                  QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."), [this] {
+                      const QString dir = dm_.ProgramDirectory();
+                      BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dir + kDatabaseFileName,
+                                         dir + kBackupFileName, PumpWithoutInput);
                   });
 }
 
 void TfrmVerwaltung::RestoreDatabase() {
     RunServiceJob(QStringLiteral("Restore"),
-                  QStringLiteral("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt."),
-                  [this](TDataModuleNotizen& dm, const QString& dir) {
+                  QStringLiteral("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt."), [this] {
+                      const QString dir = dm_.ProgramDirectory();
                       // Whatever opened the connection while the job ran is closed before the file
                       // is replaced.
-                      RestoreDatabaseFile(*restoreService_, dir + kBackupFileName, dir + kDatabaseFileName,
-                                          PumpWithoutInput, [&dm] { dm.Database.Close(); });
+                      RestoreDatabaseFile(*restoreService_, dm_.Database.Credentials(), dir + kBackupFileName,
+                                          dir + kDatabaseFileName, PumpWithoutInput,
+                                          [this] { dm_.Database.Close(); });
                   });
 }
 
 // The connection is closed around the job and opened again afterwards; a failure leaves it
 // closed and the status texts as they were while the job ran.
 void TfrmVerwaltung::RunServiceJob(const QString& kind, const QString& doneMessage,
-                                   const std::function<void(TDataModuleNotizen&, const QString&)>& job) {
+                                   const std::function<void()>& job) {
     StatusBarVerwaltung->SetText("Datenbankverbindung wurde geschlossen. " + kind + " läuft.");
     QCoreApplication::processEvents();
     TDbWaitCursor wait;
     TPumpOnExit pump;
-    TDataModuleNotizen& dm = Module();
-    dm.Database.Close();
+    dm_.Database.Close();
     StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
-    job(dm, dm.ProgramDirectory());
+    job();
     SystemMessageBox(doneMessage, QStringLiteral("Information"));
-    dm.Database.Open();
+    dm_.Database.Open();
     StatusBarVerwaltung->SetText("Datenbankverbindung wurde wieder geöffnet. " + kind + " beendet.");
     StatusBarVerwaltung->SetImage(imgConnected, StatusBarVerwaltung->ImageHint());
 }

@@ -25,8 +25,10 @@ public:
     static inline const QString kAutostartName = QStringLiteral("Zettelwerk");
 
     // Creates the backup and restore services, which load the Firebird client library:
-    // fb::LibraryError leaves the constructor when it cannot be loaded.
-    explicit TfrmVerwaltung(QWidget* parent = nullptr);
+    // fb::LibraryError leaves the constructor when it cannot be loaded. showUpdateWindow
+    // shows the update window modally (the Update button).
+    TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<void()> showUpdateWindow,
+                   QWidget* parent = nullptr);
     ~TfrmVerwaltung() override;
 
     TConnectionStatusBar* StatusBar() const { return StatusBarVerwaltung; }
@@ -65,16 +67,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void RunServiceJob(const QString& kind, const QString& doneMessage,
-                       const std::function<void(TDataModuleNotizen&, const QString&)>& job);
+    void RunServiceJob(const QString& kind, const QString& doneMessage, const std::function<void()>& job);
     // A choice button became selected: its operation runs; inside a refresh its error is
     // kept for the refresh to raise, otherwise it goes to the error display.
     void ChoiceSelected(void (TfrmVerwaltung::*operation)());
 
+    TDataModuleNotizen& dm_;
+    std::function<void()> showUpdateWindow_;
     std::unique_ptr<fb::Service> backupService_;
     std::unique_ptr<fb::Service> restoreService_;
     int refreshDepth_ = 0;
     std::exception_ptr choiceError_;
 };
-
-extern TfrmVerwaltung* frmVerwaltung;

@@ -1,5 +1,7 @@
 #include "app/ProgramDirectory.h"
 
+#include "store/TDataModuleNotizen.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -10,7 +12,6 @@
 
 namespace {
 
-const QString kDatabaseName = QStringLiteral("notizen.gdb");
 const QString kHelpName = QStringLiteral("zettelwerk.chm");
 
 QString WithSeparator(QString dir) {
@@ -48,18 +49,18 @@ TProgramDirectoryFacts GatherProgramDirectoryFacts(const QString& exeDirectory,
     TProgramDirectoryFacts facts;
     facts.exeDirectory = WithSeparator(exeDirectory);
     facts.dataDirectory = WithSeparator(dataDirectory);
-    const QString exeDatabase = facts.exeDirectory + kDatabaseName;
+    const QString exeDatabase = facts.exeDirectory + kDatabaseFileName;
     facts.exeDatabaseWritable = QFileInfo(exeDatabase).isFile() && Writable(exeDatabase);
-    facts.sharedDatabaseExists = QFileInfo(SharedDataDirectory(exeDirectory) + kDatabaseName).isFile();
+    facts.sharedDatabaseExists = QFileInfo(SharedDataDirectory(exeDirectory) + kDatabaseFileName).isFile();
     // A dangling link or a directory of that name counts too: it is not ours to replace.
-    facts.dataDatabaseExists = QFileInfo(facts.dataDirectory + kDatabaseName).exists() ||
-                               QFileInfo(facts.dataDirectory + kDatabaseName).isSymLink();
+    facts.dataDatabaseExists = QFileInfo(facts.dataDirectory + kDatabaseFileName).exists() ||
+                               QFileInfo(facts.dataDirectory + kDatabaseFileName).isSymLink();
     return facts;
 }
 
 bool InstallDatabaseCopy(const QString& source, const QString& targetDirectory, QString* error) {
     const QString dir = WithSeparator(targetDirectory);
-    const QString target = dir + kDatabaseName;
+    const QString target = dir + kDatabaseFileName;
     auto fail = [error](const QString& text) {
         if (error)
             *error = text;
@@ -70,7 +71,7 @@ bool InstallDatabaseCopy(const QString& source, const QString& targetDirectory, 
     if (QFileInfo(target).exists() || QFileInfo(target).isSymLink())
         return true;
 
-    const QString temp = dir + QStringLiteral(".%1.%2.tmp").arg(kDatabaseName).arg(::getpid());
+    const QString temp = dir + QStringLiteral(".%1.%2.tmp").arg(kDatabaseFileName).arg(::getpid());
     QFile::remove(temp);
     if (!QFile::copy(source, temp)) {
         QFile::remove(temp);
@@ -96,7 +97,7 @@ QString PrepareProgramDirectory(const QString& exeDirectory, QString* error) {
     const TProgramDirectoryChoice choice =
         ChooseProgramDirectory(GatherProgramDirectoryFacts(exeDirectory, data));
     if (choice.copyDatabase)
-        InstallDatabaseCopy(SharedDataDirectory(exeDirectory) + kDatabaseName, choice.directory, error);
+        InstallDatabaseCopy(SharedDataDirectory(exeDirectory) + kDatabaseFileName, choice.directory, error);
     return choice.directory;
 }
 

@@ -1,10 +1,12 @@
 #include "app/TfrmAutostartDialog.h"
 
-#include "admin/RichTextFont.h"
 #include "admin/TfrmVerwaltung.h"
 #include "store/TSettings.h"
+#include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageDialogs.h"
+#include "ui/RichTextFont.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 
 #include <QLabel>
@@ -12,8 +14,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <stdexcept>
-
-TfrmAutostartDialog* frmAutostartDialog = nullptr;
 
 namespace {
 
@@ -69,29 +69,22 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-template <class F> void Guarded(F&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        ShowException(e);
-    }
-}
-
 } // namespace
 
 QString AutostartQuestionText() {
     return QStringLiteral("<span style=\"font-family:'%1'; font-size:11pt;\">").arg(ArialFamily()) +
            QStringLiteral(
                "Soll für Zettelwerk ein <b>Autostart </b>eingerichtet werden?<br><br>"
-               "In dem Fall wird Zettelwerk bei jedem Windowsstart <b>automatisch</b> "
+               "In dem Fall wird Zettelwerk bei jeder Anmeldung <b>automatisch</b> "
                "gestartet.&nbsp;&nbsp;<br>"
                "Diese Einstellung kann in der Verwaltungsmaske <b>(Kontextmenü: Verwaltung)</b><br>"
                "jederzeit nachträglich geändert werden."
                "</span>");
 }
 
-TfrmAutostartDialog::TfrmAutostartDialog(QWidget* parent) : QDialog(parent) {
-    frmAutostartDialog = this;
+TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
+                                         QWidget* parent)
+    : QDialog(parent), dm_(dataModule), verwaltung_(verwaltung) {
     setObjectName(QStringLiteral("frmAutostartDialog"));
     setWindowTitle(QStringLiteral("Autostart einrichten?"));
     setProperty("helpContext", kHelpContext);
@@ -117,30 +110,30 @@ TfrmAutostartDialog::TfrmAutostartDialog(QWidget* parent) : QDialog(parent) {
     setTabOrder(BtnHilfe, BtnJa);
     setTabOrder(BtnJa, BtnNein);
     BtnHilfe->setFocus();
+    FitText(this);
 
-    connect(BtnJa, &QPushButton::clicked, this, [this] { Guarded([this] { BtnJaClick(); }); });
-    connect(BtnNein, &QPushButton::clicked, this, [this] { Guarded([this] { BtnNeinClick(); }); });
-    connect(BtnHilfe, &QPushButton::clicked, this, [this] { Guarded([this] { BtnHilfeClick(); }); });
+    connect(BtnJa, &QPushButton::clicked, this, Guarded([this] { BtnJaClick(); }));
+    connect(BtnNein, &QPushButton::clicked, this, Guarded([this] { BtnNeinClick(); }));
+    connect(BtnHilfe, &QPushButton::clicked, this, Guarded([this] { BtnHilfeClick(); }));
 }
 
-TfrmAutostartDialog::~TfrmAutostartDialog() {
-    if (frmAutostartDialog == this)
-        frmAutostartDialog = nullptr;
-}
+TfrmAutostartDialog::~TfrmAutostartDialog() = default;
 
 void TfrmAutostartDialog::BtnJaClick() {
-    if (!frmVerwaltung)
-        throw std::runtime_error("Die Verwaltung ist nicht verfügbar");
-    frmVerwaltung->RadioButtonAutostartClick();
-    MarkFirstStartDone();
+    verwaltung_.RadioButtonAutostartClick();
+    {
+        TDbWaitCursor wait;
+        MarkFirstStartDone(dm_);
+    }
     accept();
 }
 
 void TfrmAutostartDialog::BtnNeinClick() {
-    if (!frmVerwaltung)
-        throw std::runtime_error("Die Verwaltung ist nicht verfügbar");
-    frmVerwaltung->RadioButtonKeinAutostartClick();
-    MarkFirstStartDone();
+    verwaltung_.RadioButtonKeinAutostartClick();
+    {
+        TDbWaitCursor wait;
+        MarkFirstStartDone(dm_);
+    }
     accept();
 }
 
@@ -148,15 +141,11 @@ void TfrmAutostartDialog::BtnHilfeClick() {
     RequestHelp(kHelpContext);
 }
 
-void CheckFirstStart() {
-    if (!frmAutostartDialog)
-        return;
-    try {
-        if (CountSettingsRows() == 0) {
-            frmAutostartDialog->BtnHilfe->setFocus();
-            frmAutostartDialog->exec();
+void TfrmAutostartDialog::CheckFirstStart() {
+    RunGuarded([this] {
+        if (CountSettingsRows(dm_) == 0) {
+            BtnHilfe->setFocus();
+            exec();
         }
-    } catch (const std::exception& e) {
-        ShowException(e);
-    }
+    });
 }

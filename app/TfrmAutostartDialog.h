@@ -4,13 +4,18 @@
 
 class QLabel;
 class QPushButton;
+class TDataModuleNotizen;
+class TfrmVerwaltung;
 
 class TfrmAutostartDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kHelpContext = 1005;
 
-    explicit TfrmAutostartDialog(QWidget* parent = nullptr);
+    // The answers run the administration window's autostart operations and mark the first
+    // start as done in the settings.
+    TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
+                        QWidget* parent = nullptr);
     ~TfrmAutostartDialog() override;
 
     // Handlers, public for the program and the tests; errors leave them as exceptions.
@@ -22,13 +27,15 @@ public:
     QPushButton* BtnJa = nullptr;
     QPushButton* BtnNein = nullptr;
     QPushButton* BtnHilfe = nullptr;
-};
 
-extern TfrmAutostartDialog* frmAutostartDialog;
+    // Counts the settings rows; with none, shows the question modally. Errors go to the
+    // application's error display; the question is then not shown.
+    void CheckFirstStart();
+
+private:
+    TDataModuleNotizen& dm_;
+    TfrmVerwaltung& verwaltung_;
+};
 
 // The rich text of the question.
 QString AutostartQuestionText();
-
-// Counts the settings rows; with none, shows the question modally. Errors go to the
-// application's error display; the question is then not shown.
-void CheckFirstStart();

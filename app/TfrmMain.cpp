@@ -1,10 +1,11 @@
 #include "app/TfrmMain.h"
 
 #include "admin/TfrmVerwaltung.h"
-#include "app/TExeInfo.h"
+#include "app/ProgramWindows.h"
 #include "app/TFlatMenuStyle.h"
 #include "app/THelpHook.h"
 #include "app/TfrmAutostartDialog.h"
+#include "info/TExeInfo.h"
 #include "info/TfrmAboutBox.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
@@ -12,25 +13,13 @@
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
 #include "ui/WindowLook.h"
+#include "ui/WindowShow.h"
 
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
 
-TfrmMain* frmMain = nullptr;
-
-void ShowAndBringToFront(QWidget* window) {
-    if (!window)
-        return;
-    if (window->isMinimized())
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
-    frmMain = this;
+TfrmMain::TfrmMain(TProgramWindows& windows, QWidget* parent) : QWidget(parent), windows_(windows) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Zettelwerk"));
     setProperty("helpContext", kHelpContext);
@@ -98,8 +87,6 @@ TfrmMain::~TfrmMain() {
     FormDestroy();
     delete TrayIcon; // removes the icon from the tray
     TrayIcon = nullptr;
-    if (frmMain == this)
-        frmMain = nullptr;
 }
 
 void TfrmMain::TrayIconStartup(QObject*, bool& showMainForm) {
@@ -122,15 +109,15 @@ void TfrmMain::StartupComplete() {
 }
 
 void TfrmMain::NotizAnlegenClick() {
-    ShowAndBringToFront(frmAnlegen);
+    ShowAndBringToFront(windows_.anlegen.get());
 }
 
 void TfrmMain::NotizsuchenClick() {
-    ShowAndBringToFront(frmSuchen);
+    ShowAndBringToFront(windows_.suchen.get());
 }
 
 void TfrmMain::VerwaltungClick() {
-    ShowAndBringToFront(frmVerwaltung);
+    ShowAndBringToFront(windows_.verwaltung.get());
 }
 
 void TfrmMain::HilfezuZettelwerk1Click() {
@@ -138,7 +125,7 @@ void TfrmMain::HilfezuZettelwerk1Click() {
 }
 
 void TfrmMain::InfoClick() {
-    ShowAndBringToFront(frmAboutBox);
+    ShowAndBringToFront(windows_.about.get());
 }
 
 void TfrmMain::BeendenClick() {
@@ -150,7 +137,8 @@ void TfrmMain::TimerAutostartTimer() {
     if (!startupComplete_)
         return;
     TimerAutostart->stop();
-    CheckFirstStart();
+    if (windows_.autostart)
+        windows_.autostart->CheckFirstStart();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@ class QTimer;
 class TExeInfo;
 class TFlatMenuStyle;
 class TTrayIcon;
+struct TProgramWindows;
 
 class TfrmMain : public QWidget {
     Q_OBJECT
@@ -16,7 +17,9 @@ public:
     static constexpr int kHelpContext = 1001;
     static constexpr int kAutostartDelayMs = 1000;
 
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // The tray menu shows the other windows of windows, which the program entry fills after
+    // this one; a command whose window does not exist (yet, or any more) does nothing.
+    explicit TfrmMain(TProgramWindows& windows, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     TExeInfo* ExeInfo;
@@ -56,12 +59,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    TProgramWindows& windows_;
     TFlatMenuStyle* menuStyle_;
     bool startupComplete_ = false;
 };
-
-extern TfrmMain* frmMain;
-
-// "Show": visible (not modal), restored if minimized, raised and activated. A window that is
-// already visible is only brought to the front, so its own opening actions do not run again.
-void ShowAndBringToFront(QWidget* window);

@@ -2,6 +2,7 @@
 // reverse order.
 #include "admin/TfrmVerwaltung.h"
 #include "app/ProgramDirectory.h"
+#include "app/ProgramWindows.h"
 #include "app/TfrmAutostartDialog.h"
 #include "app/TfrmMain.h"
 #include "info/TfrmAboutBox.h"
@@ -16,6 +17,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/WindowShow.h"
 #include "update/TfrmUpdate.h"
 
 #include <QTimer>
@@ -77,9 +79,14 @@ void installAutoAnswer() {
     });
 }
 
-void markConnected(QWidget* window, TConnectionStatusBar* bar, const QString& fileName) {
-    if (window && bar)
-        bar->MarkConnected(fileName);
+// The connection broadcast reaches the status bars of the windows that exist, in this order.
+void MarkConnected(const TProgramWindows& windows, const QString& fileName) {
+    if (windows.anlegen)
+        windows.anlegen->StatusBar()->MarkConnected(fileName);
+    if (windows.suchen)
+        windows.suchen->StatusBar()->MarkConnected(fileName);
+    if (windows.verwaltung)
+        windows.verwaltung->StatusBar()->MarkConnected(fileName);
 }
 
 } // namespace
@@ -105,53 +112,48 @@ int main(int argc, char** argv) {
         installAutoAnswer();
 
     int exitCode = 0;
-    std::unique_ptr<TfrmMain> main;
-    std::unique_ptr<TfrmAboutBox> about;
-    std::unique_ptr<TfrmSuchen> suchen;
-    std::unique_ptr<TfrmAnlegen> anlegen;
-    std::unique_ptr<TfrmVerwaltung> verwaltung;
-    std::unique_ptr<TfrmUpdate> update;
-    std::unique_ptr<TDataModuleNotizen> dataModule;
-    std::unique_ptr<TfrmAutostartDialog> autostart;
+    // The data module exists from here so that every window is given it; it connects at its
+    // place in the order of creation below. Installed programs keep the database in the
+    // user's data directory.
+    QString directoryError;
+    const QString programDirectory =
+        PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
+    if (!directoryError.isEmpty())
+        std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
+    TDataModuleNotizen dataModule(programDirectory);
+    TProgramWindows windows;
 
     bool mainClosed = false;
     try {
-        main = std::make_unique<TfrmMain>();
+        windows.main = std::make_unique<TfrmMain>(windows);
+        TfrmMain* main = windows.main.get();
         // A close during start-up (from a message box's own loop) must not be lost.
-        QObject::connect(main.get(), &TfrmMain::Closed, &app, [&mainClosed] {
+        QObject::connect(main, &TfrmMain::Closed, &app, [&mainClosed] {
             mainClosed = true;
             QCoreApplication::quit();
         });
         // The session ending or a kill asks the main window to close, as "Beenden" does.
-        WatchTerminationSignals([] {
-            if (frmMain)
-                frmMain->close();
+        WatchTerminationSignals([&windows] {
+            if (windows.main)
+                windows.main->close();
         });
-        about = std::make_unique<TfrmAboutBox>();
-        suchen = std::make_unique<TfrmSuchen>();
-        anlegen = std::make_unique<TfrmAnlegen>();
+        windows.about = std::make_unique<TfrmAboutBox>(&dataModule);
+        windows.suchen = std::make_unique<TfrmSuchen>(dataModule);
+        windows.anlegen = std::make_unique<TfrmAnlegen>(dataModule);
         // The administration window's services are the first users of the client library.
         fb::Client();
-        verwaltung = std::make_unique<TfrmVerwaltung>();
-        update = std::make_unique<TfrmUpdate>();
-
-        // Installed programs keep the database in the user's data directory.
-        QString directoryError;
-        const QString programDirectory =
-            PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
-        if (!directoryError.isEmpty())
-            std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
-        dataModule = std::make_unique<TDataModuleNotizen>(programDirectory);
-        DataModuleNotizen = dataModule.get();
-        QObject::connect(dataModule.get(), &TDataModuleNotizen::Connected, [](const QString& fileName) {
-            markConnected(frmAnlegen, frmAnlegen ? frmAnlegen->StatusBar() : nullptr, fileName);
-            markConnected(frmSuchen, frmSuchen ? frmSuchen->StatusBar() : nullptr, fileName);
-            markConnected(frmVerwaltung, frmVerwaltung ? frmVerwaltung->StatusBar() : nullptr, fileName);
+        windows.verwaltung = std::make_unique<TfrmVerwaltung>(dataModule, [&windows] {
+            if (windows.update)
+                ShowModal(windows.update.get());
         });
+        windows.update = std::make_unique<TfrmUpdate>(dataModule);
+
+        QObject::connect(&dataModule, &TDataModuleNotizen::Connected,
+                         [&windows](const QString& fileName) { MarkConnected(windows, fileName); });
         bool quitRequested = false;
-        if (!dataModule->DataModuleCreate()) {
+        if (!dataModule.DataModuleCreate()) {
             // The engine's reason tells a lock-directory problem from a damaged or missing file.
-            QStringList cause{directoryError, dataModule->LastConnectError()};
+            QStringList cause{directoryError, dataModule.LastConnectError()};
             cause.removeAll(QString());
             MessageDlg(
                 QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
@@ -160,7 +162,7 @@ int main(int argc, char** argv) {
             exitCode = 1;
         }
 
-        autostart = std::make_unique<TfrmAutostartDialog>();
+        windows.autostart = std::make_unique<TfrmAutostartDialog>(dataModule, *windows.verwaltung);
 
         // After a failed connect the loop does not run at all: no timer is served.
         if (!quitRequested && !mainClosed) {
@@ -183,15 +185,14 @@ int main(int argc, char** argv) {
     }
 
     StopWatchingTerminationSignals();
-    // Reverse order of creation; the data module commits and disconnects.
-    autostart.reset();
-    dataModule.reset();
-    DataModuleNotizen = nullptr;
-    update.reset();
-    verwaltung.reset();
-    anlegen.reset();
-    suchen.reset();
-    about.reset();
-    main.reset();
+    // Reverse order of creation: the first-start question, then the data module (it commits
+    // and disconnects), then the other windows.
+    windows.autostart.reset();
+    try {
+        dataModule.Close();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zettelwerk: %s\n", e.what());
+    }
+    windows.DestroyAll();
     return exitCode;
 }

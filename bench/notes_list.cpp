@@ -4,10 +4,10 @@
 // The database is generated once into $ZW_BENCH_CACHE (default: the temp dir) and reused.
 // Counters: isql times are net of isql's own start and connect (a trivial statement).
 #include "bench/BenchSupport.h"
-#include "notes/NoteStatements.h"
 #include "notes/TNotizListeModel.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
+#include "store/NoteStatements.h"
 #include "store/TDataModuleNotizen.h"
 
 #include <QApplication>
@@ -125,7 +125,7 @@ QString GenerateDatabase() {
             "END^\n"
             "SET TERM ; ^\n"
             "COMMIT;\n")
-            .arg(DoubleApostrophes(text))
+            .arg(QuoteSqlText(text))
             .arg(kNotes);
     RunIsql(work, statements);
     if (!QFile::rename(work, target))
@@ -150,11 +150,10 @@ struct TBenchDatabase {
         if (!QFile::copy(source, file))
             throw std::runtime_error("cannot copy the generated database");
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        anlegen = std::make_unique<TfrmAnlegen>();
-        suchen = std::make_unique<TfrmSuchen>();
-        suchen->resize(716, 391);
         dm = std::make_unique<TDataModuleNotizen>(dir);
-        DataModuleNotizen = dm.get();
+        anlegen = std::make_unique<TfrmAnlegen>(*dm);
+        suchen = std::make_unique<TfrmSuchen>(*dm);
+        suchen->resize(716, 391);
         if (!dm->DataModuleCreate())
             throw std::runtime_error(dm->LastConnectError().toStdString());
     }
@@ -281,7 +280,9 @@ void BM_Isql_Search(benchmark::State& state) {
     means.isqlSearch = IsqlBench(state, "SET BLOB OFF;\n" + BuildSearchStatement(kSearchWord) + ";");
 }
 void BM_Isql_SaveNote(benchmark::State& state) {
-    IsqlBench(state, BuildInsertStatement("Benchmark-Notiz").replace(":TextParam", "'Zeile mit etwas Text'") +
+    IsqlBench(state, BuildInsertStatement()
+                             .replace(":TitelParam", "'Benchmark-Notiz'")
+                             .replace(":TextParam", "'Zeile mit etwas Text'") +
                          ";\nCOMMIT;");
 }
 } // namespace

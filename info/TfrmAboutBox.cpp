@@ -1,9 +1,9 @@
 #include "info/TfrmAboutBox.h"
 
-#include "app/TExeInfo.h"
 #include "info/AboutPictures.h"
 #include "info/AboutTexts.h"
 #include "info/FileVersionText.h"
+#include "info/TExeInfo.h"
 #include "info/TWindowsVersionInfo.h"
 #include "platform/OsFacts.h"
 #include "platform/ShellOpen.h"
@@ -11,6 +11,7 @@
 #include "store/fb/FbApi.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 
 #include <QFrame>
@@ -20,8 +21,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-
-TfrmAboutBox* frmAboutBox = nullptr;
 
 const QString TfrmAboutBox::kMailAddress = QStringLiteral("zettelwerk@example.com");
 const QString TfrmAboutBox::kFirebirdAddress = QStringLiteral("https://www.firebirdsql.org/");
@@ -62,8 +61,8 @@ void SetText(QLabel* label, const QString& text) {
 
 } // namespace
 
-TfrmAboutBox::TfrmAboutBox(QWidget* parent, const QString& versionFile) : QDialog(parent) {
-    frmAboutBox = this;
+TfrmAboutBox::TfrmAboutBox(TDataModuleNotizen* dataModule, QWidget* parent, const QString& versionFile)
+    : QDialog(parent), dm_(dataModule) {
     setObjectName(QStringLiteral("frmAboutBox"));
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -139,10 +138,7 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent, const QString& versionFile) : QDialo
         target->installEventFilter(this);
 }
 
-TfrmAboutBox::~TfrmAboutBox() {
-    if (frmAboutBox == this)
-        frmAboutBox = nullptr;
-}
+TfrmAboutBox::~TfrmAboutBox() = default;
 
 QString TfrmAboutBox::ClientLibraryFile() {
     try {
@@ -166,9 +162,10 @@ void TfrmAboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
+    RunGuarded([this] { FormShow(); });
+    FitText(this); // the texts are those of this showing
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    FormShow();
 }
 
 void TfrmAboutBox::FormShow() {
@@ -180,10 +177,10 @@ void TfrmAboutBox::FormShow() {
     SetText(LabelCopyright, ExeInfo->LegalCopyright());
     SetText(LabelOS, WindowsVersionInfo->WindowsVersionsString() + u' ' + WindowsVersionInfo->ServicePack());
 
-    if (!DataModuleNotizen)
+    if (!dm_)
         return;
     try {
-        const TDatabaseInfo info = DataModuleNotizen->DatabaseInfo();
+        const TDatabaseInfo info = dm_->DatabaseInfo();
         SetText(LabelDBVersion, DbVersionText(info.serverVersion, ClientLibraryVersionText()));
         SetText(LabelODS, OdsText(info.odsVersion, info.odsMinorVersion));
         SetText(LabelDBGroesse, DbSizeText(info.allocation, info.pageSize));

@@ -7,14 +7,17 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class TDataModuleNotizen;
 class TExeInfo;
 class TWindowsVersionInfo;
 
 class TfrmAboutBox : public QDialog {
     Q_OBJECT
 public:
-    // versionFile empty: the running executable's version resource.
-    explicit TfrmAboutBox(QWidget* parent = nullptr, const QString& versionFile = {});
+    // versionFile empty: the running executable's version resource. The database lines come
+    // from dataModule; without one they stay empty.
+    explicit TfrmAboutBox(TDataModuleNotizen* dataModule, QWidget* parent = nullptr,
+                          const QString& versionFile = {});
     ~TfrmAboutBox() override;
 
     static constexpr int kHelpContext = 1004;
@@ -56,7 +59,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    TDataModuleNotizen* dm_;
     QObject* pressed_ = nullptr;
 };
-
-extern TfrmAboutBox* frmAboutBox;

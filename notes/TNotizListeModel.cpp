@@ -1,85 +1,46 @@
 #include "notes/TNotizListeModel.h"
 
+#include "notes/NoteRules.h"
+
 TNotizListeModel::TNotizListeModel(TNotizListe& liste, QObject* parent)
     : QAbstractTableModel(parent), liste_(liste) {
-    rows_ = liste_.Active() ? liste_.RowCount() : 0;
-    markerRow_ = liste_.Active() ? liste_.RecNo() : -1;
-    connect(&liste_, &TNotizListe::RowsReset, this, [this] {
-        beginResetModel();
-        rows_ = liste_.Active() ? liste_.RowCount() : 0;
-        markerRow_ = liste_.Active() ? liste_.RecNo() : -1;
-        endResetModel();
-    });
-    connect(&liste_, &TNotizListe::RowsAppended, this, [this](int, int) { SyncRows(); });
-    connect(&liste_, &TNotizListe::RowInserted, this, [this](int row) {
-        if (row < 0 || row > rows_) {
-            SyncRows();
-            return;
-        }
-        beginInsertRows({}, row, row);
-        ++rows_;
-        endInsertRows();
-        SyncRows();
-    });
-    connect(&liste_, &TNotizListe::RowRemoved, this, [this](int row) {
-        if (row < 0 || row >= rows_) {
-            SyncRows();
-            return;
-        }
-        beginRemoveRows({}, row, row);
-        --rows_;
-        endRemoveRows();
-        SyncRows();
-    });
+    connect(&liste_, &TNotizListe::AboutToReset, this, [this] { beginResetModel(); });
+    connect(&liste_, &TNotizListe::Reset, this, [this] { endResetModel(); });
+    connect(&liste_, &TNotizListe::RowsAboutToBeInserted, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(&liste_, &TNotizListe::RowsInserted, this, [this] { endInsertRows(); });
+    connect(&liste_, &TNotizListe::RowAboutToBeRemoved, this,
+            [this](int row) { beginRemoveRows({}, row, row); });
+    connect(&liste_, &TNotizListe::RowRemoved, this, [this] { endRemoveRows(); });
     connect(&liste_, &TNotizListe::RowChanged, this, [this](int row) {
-        SyncRows();
-        if (row >= 0 && row < rows_)
-            emit dataChanged(index(row, 0), index(row, 1));
+        if (row >= 0 && row < rowCount())
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
-    connect(&liste_, &TNotizListe::DataChange, this, [this] {
-        SyncRows();
-        MarkerMoved();
-    });
-    connect(&liste_, &TNotizListe::StateChange, this, [this](TDataSetState) {
-        SyncRows();
-        MarkerMoved();
-    });
+    connect(&liste_, &TNotizListe::DataChange, this, &TNotizListeModel::MarkersChanged);
+    connect(&liste_, &TNotizListe::StateChange, this, &TNotizListeModel::MarkersChanged);
 }
 
-// Brings the row count in line with the result set, as appended or removed at the end.
-void TNotizListeModel::SyncRows() {
-    const int held = liste_.Active() ? liste_.RowCount() : 0;
-    if (held > rows_) {
-        beginInsertRows({}, rows_, held - 1);
-        rows_ = held;
-        endInsertRows();
-    } else if (held < rows_) {
-        beginRemoveRows({}, held, rows_ - 1);
-        rows_ = held;
-        endRemoveRows();
-    }
+// The current row may have moved anywhere: the marker column as a whole is new.
+void TNotizListeModel::MarkersChanged() {
+    const int rows = rowCount();
+    if (rows > 0)
+        emit dataChanged(index(0, kMarkerColumn), index(rows - 1, kMarkerColumn), {Qt::UserRole});
 }
 
-void TNotizListeModel::MarkerMoved() {
-    const int now = liste_.Active() ? liste_.RecNo() : -1;
-    const int before = markerRow_;
-    markerRow_ = now;
-    if (before >= 0 && before < rows_ && before != now)
-        emit dataChanged(index(before, kMarkerColumn), index(before, kTitleColumn));
-    if (now >= 0 && now < rows_)
-        emit dataChanged(index(now, kMarkerColumn), index(now, kTitleColumn));
+bool TNotizListeModel::IsCurrent(int row) const {
+    return liste_.Active() && row == liste_.RecNo();
 }
 
 int TNotizListeModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows_;
+    return parent.isValid() ? 0 : liste_.RowCount();
 }
 
 int TNotizListeModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : 5;
 }
 
 TNotizListeModel::TMarker TNotizListeModel::MarkerAt(int row) const {
-    if (!liste_.Active() || row != liste_.RecNo())
+    if (!IsCurrent(row))
         return TMarker::None;
     switch (liste_.State()) {
     case TDataSetState::Browse:
@@ -95,17 +56,64 @@ TNotizListeModel::TMarker TNotizListeModel::MarkerAt(int row) const {
 }
 
 QVariant TNotizListeModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_ || !liste_.Active() || index.row() >= liste_.RowCount())
+    if (!index.isValid() || !liste_.Active() || index.row() >= liste_.RowCount())
         return {};
-    if (index.column() == kTitleColumn) {
+    const int row = index.row();
+    switch (index.column()) {
+    case kMarkerColumn:
+        return role == Qt::UserRole ? QVariant(static_cast<int>(MarkerAt(row))) : QVariant();
+    case kTitleColumn:
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-            return liste_.Title(index.row());
+            return liste_.Title(row);
         if (role == Qt::BackgroundRole && titleBackground_.isValid())
             return titleBackground_;
-    } else if (index.column() == kMarkerColumn && role == Qt::UserRole) {
-        return static_cast<int>(MarkerAt(index.row()));
+        return {};
+    default:
+        break;
     }
-    return {};
+    // The detail fields: the text blob is read for the current row only.
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !IsCurrent(row))
+        return {};
+    switch (index.column()) {
+    case kTitelField:
+        return liste_.FieldAsString(QStringLiteral("TITEL"));
+    case kBemerkungField:
+        return StoredTextToMemo(liste_.FieldAsString(QStringLiteral("BEMERKUNG")));
+    case kZeitstempelField:
+        return liste_.FieldAsString(QStringLiteral("ZEITSTEMPEL")); // short date, long time
+    default:
+        return {};
+    }
+}
+
+bool TNotizListeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || !IsCurrent(index.row()))
+        return false;
+    const TDataSetState state = liste_.State();
+    if (state != TDataSetState::Edit && state != TDataSetState::Insert)
+        return false;
+    const int row = index.row();
+    if (index.column() == kTitelField) {
+        const QString title = value.toString();
+        if (title == liste_.FieldAsString(QStringLiteral("TITEL")))
+            return true;
+        liste_.SetFieldValue(QStringLiteral("TITEL"), title);
+        emit dataChanged(this->index(row, kTitleColumn), this->index(row, kTitelField));
+        return true;
+    }
+    if (index.column() == kBemerkungField) {
+        // Compared as stored, so that a text that only came back with other line breaks is
+        // still the stored one.
+        const QString typed = MemoTextToStored(value.toString());
+        const QString shown =
+            MemoTextToStored(StoredTextToMemo(liste_.FieldAsString(QStringLiteral("BEMERKUNG"))));
+        if (typed == shown)
+            return true;
+        liste_.SetFieldValue(QStringLiteral("BEMERKUNG"), typed);
+        emit dataChanged(index, index);
+        return true;
+    }
+    return false;
 }
 
 QVariant TNotizListeModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -117,24 +125,22 @@ QVariant TNotizListeModel::headerData(int section, Qt::Orientation orientation, 
 Qt::ItemFlags TNotizListeModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable; // never editable in place
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable; // never edited in the grid itself
 }
 
 bool TNotizListeModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && liste_.Active() && liste_.CanFetchMore();
+    return !parent.isValid() && liste_.CanFetchMore();
 }
 
 void TNotizListeModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || !liste_.Active())
-        return;
-    liste_.FetchMore(kFetchBatch);
-    SyncRows();
+    if (!parent.isValid())
+        liste_.FetchMore(kFetchBatch);
 }
 
 void TNotizListeModel::SetTitleBackground(const QColor& colour) {
     if (colour == titleBackground_)
         return;
     titleBackground_ = colour;
-    if (rows_ > 0)
-        emit dataChanged(index(0, kTitleColumn), index(rows_ - 1, kTitleColumn), {Qt::BackgroundRole});
+    if (rowCount() > 0)
+        emit dataChanged(index(0, kTitleColumn), index(rowCount() - 1, kTitleColumn), {Qt::BackgroundRole});
 }

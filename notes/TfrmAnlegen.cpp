@@ -1,12 +1,13 @@
 #include "notes/TfrmAnlegen.h"
 
-#include "notes/NoteStatements.h"
-#include "notes/QuitWatch.h"
-#include "platform/DbWaitCursor.h"
+#include "notes/NoteRules.h"
 #include "store/TDataModuleNotizen.h"
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/QuitWatch.h"
 #include "ui/WindowLook.h"
 
 #include <QAction>
@@ -17,15 +18,13 @@
 #include <QShowEvent>
 #include <QToolBar>
 
-TfrmAnlegen* frmAnlegen = nullptr;
-
 namespace {
 // Client positions below the 43-pixel toolbar strip.
 constexpr int kStrip = 43;
 } // namespace
 
-TfrmAnlegen::TfrmAnlegen(QWidget* parent) : QMainWindow(parent) {
-    frmAnlegen = this;
+TfrmAnlegen::TfrmAnlegen(TDataModuleNotizen& dataModule, QWidget* parent)
+    : QMainWindow(parent), dm_(dataModule) {
     setObjectName("frmAnlegen");
     setWindowTitle(QStringLiteral("Notiz erfassen"));
     setProperty("helpContext", kHelpContext);
@@ -40,7 +39,7 @@ TfrmAnlegen::TfrmAnlegen(QWidget* parent) : QMainWindow(parent) {
     BtnSave = ToolBarSave->addAction(ImageListMain::Icon(imgSave), QString());
     BtnSave->setObjectName("BtnSave");
     BtnSave->setToolTip(QStringLiteral("Notiz sichern"));
-    connect(BtnSave, &QAction::triggered, this, [this] { BtnSaveClick(); });
+    connect(BtnSave, &QAction::triggered, this, Guarded([this] { BtnSaveClick(); }));
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");
@@ -90,16 +89,7 @@ void TfrmAnlegen::FormShow() {
 void TfrmAnlegen::BtnSaveClick() {
     {
         TDbWaitCursor wait;
-        auto& dm = *DataModuleNotizen;
-        if (!dm.SharedTransaction.InTransaction())
-            dm.SharedTransaction.StartTransaction();
-        const QString title = EditTitel->text();
-        dm.QueryNotizen.ClearSQL();
-        dm.QueryNotizen.SetSQL({BuildInsertStatement(title)});
-        dm.QueryNotizen.SetBlobParam(QStringLiteral("TextParam"), MemoText());
-        dm.QueryNotizen.ExecSQL();
-        if (dm.SharedTransaction.InTransaction())
-            dm.SharedTransaction.Commit();
+        dm_.SaveNewNote(EditTitel->text(), MemoText());
     }
     EditTitel->clear();
     Memo->clear();

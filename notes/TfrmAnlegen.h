@@ -8,6 +8,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QToolBar;
 class TConnectionStatusBar;
+class TDataModuleNotizen;
 
 class TfrmAnlegen : public QMainWindow {
     Q_OBJECT
@@ -15,7 +16,7 @@ public:
     static constexpr int kTitleMaxLength = 50;
     static constexpr int kHelpContext = 1002;
 
-    explicit TfrmAnlegen(QWidget* parent = nullptr);
+    explicit TfrmAnlegen(TDataModuleNotizen& dataModule, QWidget* parent = nullptr);
 
     TConnectionStatusBar* StatusBar() const { return StatusBarMain; }
 
@@ -38,6 +39,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-};
 
-extern TfrmAnlegen* frmAnlegen;
+private:
+    TDataModuleNotizen& dm_;
+};

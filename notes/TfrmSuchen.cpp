@@ -1,19 +1,20 @@
 #include "notes/TfrmSuchen.h"
 
-#include "notes/NoteStatements.h"
-#include "notes/QuitWatch.h"
+#include "notes/NoteRules.h"
 #include "notes/TDBNavigator.h"
 #include "notes/TNotizListeModel.h"
-#include "platform/DbWaitCursor.h"
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/QuitWatch.h"
 #include "ui/WindowLook.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDataWidgetMapper>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -31,8 +32,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <stdexcept>
-
-TfrmSuchen* frmSuchen = nullptr;
 
 namespace {
 // Design sizes of the note panel, from which the fields keep their right and bottom distances.
@@ -79,6 +78,35 @@ public:
             break;
         }
         p->restore();
+    }
+};
+
+// The detail fields as the mapper fills and reads them: the memo keeps its raw text (so that
+// no-break spaces survive), the title shows its start, the stamp is only shown.
+class TNoteFieldDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const QString value = index.data(Qt::EditRole).toString();
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            line->setText(value);
+            line->setModified(false);
+            line->setCursorPosition(0);
+        } else if (auto* memo = qobject_cast<QPlainTextEdit*>(editor)) {
+            if (memo->toPlainText() != value)
+                memo->setPlainText(value);
+            memo->document()->setModified(false);
+        } else if (auto* label = qobject_cast<QLabel*>(editor)) {
+            label->setText(value);
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            model->setData(index, line->text());
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(editor))
+            model->setData(index, memo->document()->toRawText());
     }
 };
 
@@ -141,8 +169,8 @@ QColor TfrmSuchen::Light3DColour() {
     return light == WindowColour() ? QColor(227, 227, 227) : light;
 }
 
-TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
-    frmSuchen = this;
+TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent)
+    : QMainWindow(parent), dm_(dataModule) {
     setObjectName("frmSuchen");
     setWindowTitle(QStringLiteral("Notizenliste"));
     setProperty("helpContext", kHelpContext);
@@ -169,12 +197,12 @@ TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
     BtnDelete = AddButton(ToolBarDatensatz, imgDelete, "BtnDelete", QStringLiteral("Notiz löschen"));
     addToolBar(Qt::TopToolBarArea, ToolBarDatensatz);
 
-    connect(BtnSuchen, &QAction::triggered, this, [this] { EditSuchenClickBtn(); });
-    connect(BtnAlleNotizen, &QAction::triggered, this, [this] { BtnAlleNotizenClick(); });
-    connect(BtnSave, &QAction::triggered, this, [this] { BtnSaveClick(); });
-    connect(BtnEdit, &QAction::triggered, this, [this] { BtnEditClick(); });
-    connect(BtnCancel, &QAction::triggered, this, [this] { BtnCancelClick(); });
-    connect(BtnDelete, &QAction::triggered, this, [this] { BtnDeleteClick(); });
+    connect(BtnSuchen, &QAction::triggered, this, Guarded([this] { EditSuchenClickBtn(); }));
+    connect(BtnAlleNotizen, &QAction::triggered, this, Guarded([this] { BtnAlleNotizenClick(); }));
+    connect(BtnSave, &QAction::triggered, this, Guarded([this] { BtnSaveClick(); }));
+    connect(BtnEdit, &QAction::triggered, this, Guarded([this] { BtnEditClick(); }));
+    connect(BtnCancel, &QAction::triggered, this, Guarded([this] { BtnCancelClick(); }));
+    connect(BtnDelete, &QAction::triggered, this, Guarded([this] { BtnDeleteClick(); }));
     for (QToolBar* bar : {ToolBarSuchen, ToolBarDatensatz})
         for (QWidget* w : bar->findChildren<QWidget*>())
             w->setFocusPolicy(Qt::NoFocus);
@@ -230,10 +258,12 @@ TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
 
     DBNavigator = new TDBNavigator(PanelListe);
     list->addWidget(DBNavigator);
-    connect(DBNavigator, &TDBNavigator::FirstClicked, this, [this] { Navigate(&TNotizListe::First); });
-    connect(DBNavigator, &TDBNavigator::PriorClicked, this, [this] { Navigate(&TNotizListe::Prior); });
-    connect(DBNavigator, &TDBNavigator::NextClicked, this, [this] { Navigate(&TNotizListe::Next); });
-    connect(DBNavigator, &TDBNavigator::LastClicked, this, [this] { Navigate(&TNotizListe::Last); });
+    connect(DBNavigator, &TDBNavigator::FirstClicked, this,
+            Guarded([this] { Navigate(&TNotizListe::First); }));
+    connect(DBNavigator, &TDBNavigator::PriorClicked, this,
+            Guarded([this] { Navigate(&TNotizListe::Prior); }));
+    connect(DBNavigator, &TDBNavigator::NextClicked, this, Guarded([this] { Navigate(&TNotizListe::Next); }));
+    connect(DBNavigator, &TDBNavigator::LastClicked, this, Guarded([this] { Navigate(&TNotizListe::Last); }));
     left->addWidget(PanelListe, 1);
 
     PanelSuchen = new QWidget(PanelLinks);
@@ -252,7 +282,7 @@ TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
     EditSuchenButton = EditSuchen->addAction(ImageListMain::Icon(imgRunSearch), QLineEdit::TrailingPosition);
     EditSuchenButton->setObjectName("EditSuchenButton");
     EditSuchenButton->setToolTip(QStringLiteral("Suche starten"));
-    connect(EditSuchenButton, &QAction::triggered, this, [this] { EditSuchenClickBtn(); });
+    connect(EditSuchenButton, &QAction::triggered, this, Guarded([this] { EditSuchenClickBtn(); }));
     EditSuchen->installEventFilter(this);
     PanelSuchen->installEventFilter(this);
     left->addWidget(PanelSuchen);
@@ -300,59 +330,33 @@ TfrmSuchen::TfrmSuchen(QWidget* parent) : QMainWindow(parent) {
     DBMemo->setReadOnly(true);
     BtnSave->setEnabled(false);
     BtnCancel->setEnabled(false);
-}
 
-// --- binding to the list result set ------------------------------------------------------
-
-void TfrmSuchen::BindDataModule(TDataModuleNotizen& dataModule) {
-    TNotizListe* liste = &dataModule.DataSetNotizliste;
-    if (liste_ == liste)
-        return;
-    if (liste_)
-        disconnect(liste_, nullptr, this, nullptr);
-    delete model_;
-    model_ = nullptr;
-    liste_ = liste;
-    model_ = new TNotizListeModel(*liste, this);
+    // The grid and the detail fields show the data module's list result set.
+    TNotizListe& liste = dm_.DataSetNotizliste;
+    model_ = new TNotizListeModel(liste, this);
     DBGridNotizen->setModel(model_);
+    for (int c = TNotizListeModel::kTitelField; c < model_->columnCount(); ++c)
+        DBGridNotizen->setColumnHidden(c, true);
     DBGridNotizen->horizontalHeader()->setSectionResizeMode(TNotizListeModel::kMarkerColumn,
                                                             QHeaderView::Fixed);
     DBGridNotizen->setColumnWidth(TNotizListeModel::kMarkerColumn, kMarkerWidth);
-    connect(DBGridNotizen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current, const QModelIndex&) {
-                if (!syncing_ && current.isValid())
-                    GridRowChosen(current.row());
-            });
-    connect(liste, &TNotizListe::StateChange, this, &TfrmSuchen::DataSourceNotizListeStateChange);
-    connect(liste, &TNotizListe::StateChange, this, [this](TDataSetState) {
-        UpdateNavigator();
-        SyncGridToRecord();
-    });
-    connect(liste, &TNotizListe::DataChange, this, [this] {
-        if (writing_)
-            return;
-        LoadFields();
-        SyncGridToRecord();
-        UpdateNavigator();
-    });
-    connect(liste, &TNotizListe::RowsReset, this, [this] {
-        LoadFields();
-        SyncGridToRecord();
-        UpdateNavigator();
-    });
-    connect(liste, &QObject::destroyed, this, [this] {
-        DBGridNotizen->setModel(nullptr);
-        delete model_;
-        model_ = nullptr;
-    });
-    ResizeTitleColumn();
-}
+    fields_ = new QDataWidgetMapper(this);
+    fields_->setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+    fields_->setItemDelegate(new TNoteFieldDelegate(fields_));
+    fields_->setModel(model_);
+    fields_->addMapping(DBEditTitel, TNotizListeModel::kTitelField);
+    fields_->addMapping(DBMemo, TNotizListeModel::kBemerkungField);
+    fields_->addMapping(DBTextZeitstempel, TNotizListeModel::kZeitstempelField);
 
-TNotizListe& TfrmSuchen::DataSetNotizliste() {
-    if (!DataModuleNotizen)
-        throw std::runtime_error("DataSetNotizliste: no data module");
-    BindDataModule(*DataModuleNotizen);
-    return *liste_;
+    connect(DBGridNotizen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            Guarded([this](const QModelIndex& current, const QModelIndex&) {
+                if (current.isValid())
+                    GridRowChosen(current.row());
+            }));
+    connect(&liste, &TNotizListe::StateChange, this, &TfrmSuchen::DataSourceNotizListeStateChange);
+    connect(&liste, &TNotizListe::StateChange, this, [this] { UpdateNavigator(); });
+    connect(&liste, &TNotizListe::DataChange, this, [this] { CurrentRowChanged(); });
+    ResizeTitleColumn();
 }
 
 QString TfrmSuchen::StatusText() const {
@@ -361,13 +365,10 @@ QString TfrmSuchen::StatusText() const {
 
 // --- listing -----------------------------------------------------------------------------
 
-void TfrmSuchen::OpenList(const QString& selectSql) {
-    TNotizListe& liste = DataSetNotizliste();
-    liste.Close();
-    liste.SetSelectSQL(selectSql);
-    liste.Open();
-    const int length = liste.TitleLength();
+void TfrmSuchen::AfterListing() {
+    const int length = DataSetNotizliste().TitleLength();
     DBEditTitel->setMaxLength(length > 0 ? length : 50);
+    ResizeTitleColumn();
 }
 
 void TfrmSuchen::FormShow() {
@@ -375,16 +376,15 @@ void TfrmSuchen::FormShow() {
     StatusBarListe->SetText(QString());
     BtnAlleNotizen->setEnabled(false);
     TDbWaitCursor wait;
-    OpenList(kSelectAllNotes);
-    ResizeTitleColumn();
+    dm_.ListNotes();
+    AfterListing();
 }
 
 void TfrmSuchen::EditSuchenClickBtn() {
     TDbWaitCursor wait;
-    const QString term = EditSuchen->text();
-    OpenList(BuildSearchStatement(term));
+    dm_.SearchNotes(EditSuchen->text());
     BtnAlleNotizen->setEnabled(true);
-    ResizeTitleColumn();
+    AfterListing();
 }
 
 void TfrmSuchen::BtnAlleNotizenClick() {
@@ -395,8 +395,8 @@ void TfrmSuchen::BtnAlleNotizenClick() {
 
 void TfrmSuchen::ListAllNotes() {
     TDbWaitCursor wait;
-    OpenList(kSelectAllNotesByTitle);
-    ResizeTitleColumn();
+    dm_.ListNotesByTitle();
+    AfterListing();
 }
 
 void TfrmSuchen::ResizeTitleColumn() {
@@ -420,6 +420,7 @@ void TfrmSuchen::BtnSaveClick() {
     if (!liste.Active() || liste.State() != TDataSetState::Edit)
         return;
     UpdateRecord();
+    TDbWaitCursor wait;
     liste.Post();
 }
 
@@ -432,22 +433,9 @@ void TfrmSuchen::BtnCancelClick() {
 }
 
 void TfrmSuchen::UpdateRecord() {
-    TNotizListe& liste = DataSetNotizliste();
-    if (!liste.Active() || (liste.State() != TDataSetState::Edit && liste.State() != TDataSetState::Insert))
-        return;
-    const QString title = DBEditTitel->text();
-    const QString memo = DBMemo->document()->toRawText();
-    writing_ = true;
-    try {
-        if (title != loadedTitle_)
-            liste.SetFieldValue(QStringLiteral("TITEL"), title);
-        if (memo != loadedMemo_) // an unchanged text goes back as stored
-            liste.SetFieldValue(QStringLiteral("BEMERKUNG"), MemoTextToStored(memo));
-    } catch (...) {
-        writing_ = false;
-        throw;
-    }
-    writing_ = false;
+    const TDataSetState state = DataSetNotizliste().State();
+    if (state == TDataSetState::Edit || state == TDataSetState::Insert)
+        fields_->submit();
 }
 
 void TfrmSuchen::GridRowChosen(int row) {
@@ -457,9 +445,9 @@ void TfrmSuchen::GridRowChosen(int row) {
     try {
         UpdateRecord();
         liste.MoveTo(row);
-    } catch (const std::exception& e) {
+    } catch (...) {
         SyncGridToRecord(); // the grid goes back to the row that could not be left
-        ShowException(e);
+        throw;
     }
 }
 
@@ -490,14 +478,13 @@ void TfrmSuchen::BtnDeleteClick() {
         StatusBarListe->SetText(QStringLiteral("Löschaktion wurde abgebrochen"));
         return;
     }
-    auto& dm = *DataModuleNotizen;
-    if (!dm.SharedTransaction.InTransaction())
-        dm.SharedTransaction.StartTransaction();
-    const QString idText = liste.FieldAsString(QStringLiteral("ID"));
-    dm.QueryNotizen.ClearSQL();
-    dm.QueryNotizen.SetSQL({BuildDeleteStatement(idText)});
-    dm.QueryNotizen.ExecSQL();
-    dm.SharedTransaction.Commit();
+    const QVariant id = liste.FieldValue(QStringLiteral("ID"));
+    if (id.isNull())
+        throw std::runtime_error("Die neue Notiz ist noch nicht gespeichert und kann nicht gelöscht werden");
+    {
+        TDbWaitCursor wait;
+        dm_.DeleteNote(id.toLongLong());
+    }
     StatusBarListe->SetText(QStringLiteral("Notiz ") + shown + QStringLiteral(" wurde gelöscht"));
     ListAllNotes();
 }
@@ -521,32 +508,20 @@ void TfrmSuchen::DataSourceNotizListeStateChange(TDataSetState state) {
     BtnCancel->setEnabled(editing);
 }
 
-void TfrmSuchen::LoadFields() {
-    if (!liste_)
-        return;
-    TNotizListe& liste = *liste_;
-    QString title, memo, stamp;
-    if (liste.Active() && liste.RecNo() >= 0 && !liste.IsEmpty()) {
-        title = liste.FieldAsString(QStringLiteral("TITEL"));
-        memo = StoredTextToMemo(liste.FieldAsString(QStringLiteral("BEMERKUNG")));
-        stamp = liste.FieldAsString(QStringLiteral("ZEITSTEMPEL")); // short date, long time
-    }
-    DBEditTitel->setText(title);
-    DBEditTitel->setModified(false);
-    DBEditTitel->setCursorPosition(0);
-    if (DBMemo->toPlainText() != memo)
-        DBMemo->setPlainText(memo);
-    DBMemo->document()->setModified(false);
-    DBTextZeitstempel->setText(stamp);
-    loadedTitle_ = title;
-    loadedMemo_ = DBMemo->document()->toRawText();
+void TfrmSuchen::CurrentRowChanged() {
+    const TNotizListe& liste = DataSetNotizliste();
+    if (liste.Active() && liste.RecNo() >= 0)
+        fields_->setCurrentIndex(liste.RecNo());
+    else
+        fields_->revert(); // no current row: the fields go empty
+    SyncGridToRecord();
+    UpdateNavigator();
 }
 
 void TfrmSuchen::SyncGridToRecord() {
-    if (!model_ || !liste_)
-        return;
-    const int row = liste_->Active() ? liste_->RecNo() : -1;
-    syncing_ = true;
+    const TNotizListe& liste = DataSetNotizliste();
+    const int row = liste.Active() ? liste.RecNo() : -1;
+    // Setting the grid's current row to the list's own asks the list to move nowhere.
     if (row >= 0 && row < model_->rowCount()) {
         const QModelIndex index = model_->index(row, TNotizListeModel::kTitleColumn);
         DBGridNotizen->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
@@ -555,15 +530,15 @@ void TfrmSuchen::SyncGridToRecord() {
     } else {
         DBGridNotizen->selectionModel()->clear();
     }
-    syncing_ = false;
 }
 
 void TfrmSuchen::UpdateNavigator() {
-    if (!liste_ || !liste_->Active()) {
+    const TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active()) {
         DBNavigator->UpdateButtons(false, true, true);
         return;
     }
-    DBNavigator->UpdateButtons(!liste_->IsEmpty(), liste_->Bof(), liste_->Eof());
+    DBNavigator->UpdateButtons(!liste.IsEmpty(), liste.Bof(), liste.Eof());
 }
 
 void TfrmSuchen::LayoutNoteFields() {
@@ -578,7 +553,8 @@ void TfrmSuchen::LayoutNoteFields() {
 // --- window events -----------------------------------------------------------------------
 
 bool TfrmSuchen::FormCloseQuery() {
-    if (!liste_ || !liste_->Active() || liste_->State() != TDataSetState::Edit)
+    const TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active() || liste.State() != TDataSetState::Edit)
         return true;
     const TModalResult answer = MessageDlg(QStringLiteral("Die Änderung wurde noch nicht gespeichert.\n"
                                                           "Fenster ohne zu speichern schließen?"),
@@ -587,14 +563,13 @@ bool TfrmSuchen::FormCloseQuery() {
 }
 
 void TfrmSuchen::FormClose() {
-    if (liste_)
-        liste_->Close();
+    DataSetNotizliste().Close();
 }
 
 void TfrmSuchen::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        RunGuarded([this] { FormShow(); });
 }
 
 void TfrmSuchen::closeEvent(QCloseEvent* event) {
@@ -615,7 +590,7 @@ bool TfrmSuchen::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == EditSuchen && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            EditSuchenClickBtn(); // the key then goes on to the field
+            RunGuarded([this] { EditSuchenClickBtn(); }); // the key then goes on to the field
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -4,9 +4,9 @@
 
 #include <QColor>
 #include <QMainWindow>
-#include <QPointer>
 
 class QAction;
+class QDataWidgetMapper;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -23,13 +23,10 @@ public:
     static constexpr int kHelpContext = 1003;
     static constexpr int kMarkerWidth = 20;
 
-    explicit TfrmSuchen(QWidget* parent = nullptr);
+    explicit TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent = nullptr);
 
     TConnectionStatusBar* StatusBar() const { return StatusBarListe; }
-    // The list result set of the data module; bound on first use, since the data module
-    // is created after the windows.
-    TNotizListe& DataSetNotizliste();
-    void BindDataModule(TDataModuleNotizen& dataModule);
+    TNotizListe& DataSetNotizliste() const { return dm_.DataSetNotizliste; }
     TNotizListeModel* Model() const { return model_; }
     QString StatusText() const;
 
@@ -87,20 +84,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void OpenList(const QString& selectSql);
+    void AfterListing();
     void UpdateRecord(); // writes changed field contents into the row being edited
-    void LoadFields();
+    void CurrentRowChanged();
     void SyncGridToRecord();
     void UpdateNavigator();
     void LayoutNoteFields();
     void Navigate(void (TNotizListe::*move)());
 
-    QPointer<TNotizListe> liste_;
+    TDataModuleNotizen& dm_;
     TNotizListeModel* model_ = nullptr;
-    QString loadedTitle_;
-    QString loadedMemo_;
-    bool syncing_ = false;
-    bool writing_ = false;
+    QDataWidgetMapper* fields_ = nullptr; // title, text and stamp follow the current row
 };
-
-extern TfrmSuchen* frmSuchen;

@@ -10,7 +10,7 @@ PACKAGES=(
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
   libmspack-dev libcurl4-openssl-dev curl fp-utils
   googletest libgtest-dev libbenchmark-dev
-  xvfb xdotool gcab trayer imagemagick x11-utils python3
+  xvfb xdotool xclip gcab trayer imagemagick x11-utils python3
   clang libclang-rt-14-dev valgrind
   libsodium-dev minisign lintian fonts-liberation2 libchm-bin
 )

@@ -18,6 +18,7 @@ public:
 
 struct TDatabase::Impl {
     QString name;
+    TCredentials credentials;
     int dialect = 3;
     fb::Attachment att;
     std::vector<TSharedTransaction*> transactions;

@@ -1,5 +1,6 @@
 #include "store/TDataModuleNotizen.h"
 
+#include "store/NoteStatements.h"
 #include "store/SqlParams.h"
 #include "store/StoreInternals.h"
 
@@ -10,8 +11,6 @@
 #include <QtDebug>
 #include <algorithm>
 #include <exception>
-
-TDataModuleNotizen* DataModuleNotizen = nullptr;
 
 namespace {
 const char* const kNotOpen = "Cannot perform operation -- DB is not open";
@@ -45,6 +44,12 @@ void TDatabase::SetDatabaseName(const QString& fileName) {
 QString TDatabase::DatabaseName() const {
     return d_->name;
 }
+void TDatabase::SetCredentials(const TCredentials& credentials) {
+    d_->credentials = credentials;
+}
+TCredentials TDatabase::Credentials() const {
+    return d_->credentials;
+}
 int TDatabase::SqlDialect() const {
     return d_->dialect;
 }
@@ -55,7 +60,8 @@ bool TDatabase::Connected() const {
 void TDatabase::Open() {
     if (Connected())
         return;
-    d_->att.Attach(QFile::encodeName(d_->name).toStdString(), UserName().toStdString(), "lanternix");
+    d_->att.Attach(QFile::encodeName(d_->name).toStdString(), d_->credentials.user.toStdString(),
+                   d_->credentials.password.toStdString());
     d_->dialect = 3;
     try {
         const int own = d_->att.Info().sqlDialect;
@@ -70,19 +76,32 @@ void TDatabase::Open() {
 void TDatabase::Close() {
     if (!Connected())
         return;
-    std::exception_ptr handlerError; // from a handler of a closing result set
+    std::exception_ptr first;
+    const auto keep = [&first] {
+        if (!first)
+            first = std::current_exception();
+    };
     for (TSharedTransaction* t : d_->transactions) {
         try {
             t->impl()->EndClients();
         } catch (...) {
-            if (!handlerError)
-                handlerError = std::current_exception();
+            keep();
         }
-        t->impl()->tr.Commit();
+        try {
+            t->impl()->tr.Commit();
+        } catch (...) {
+            keep();
+            t->impl()->tr.Abandon(); // rolled back: the attachment cannot go with it open
+        }
     }
-    d_->att.Detach();
-    if (handlerError)
-        std::rethrow_exception(handlerError);
+    try {
+        d_->att.Detach();
+    } catch (...) {
+        keep();
+        d_->att.Abandon();
+    }
+    if (first)
+        std::rethrow_exception(first);
 }
 
 TDatabaseInfo TDatabase::Info() const {
@@ -173,6 +192,18 @@ void TSharedTransaction::Commit() {
 
 void TSharedTransaction::CommitRetaining() {
     d_->tr.CommitRetaining();
+}
+
+// --- TWriteScope ----------------------------------------------------------------------
+
+TWriteScope::TWriteScope(TSharedTransaction& transaction) : transaction_(transaction) {
+    if (!transaction_.InTransaction())
+        transaction_.StartTransaction();
+}
+
+void TWriteScope::Commit() {
+    if (transaction_.InTransaction())
+        transaction_.Commit();
 }
 
 // --- TQuery ----------------------------------------------------------------------------
@@ -355,23 +386,23 @@ TDataModuleNotizen::TDataModuleNotizen(const QString& programDirectory, QObject*
     database_->SetDatabaseName(DatabaseFileName());
     connect(database_.get(), &TDatabase::AfterConnect, this,
             [this] { emit Connected(database_->DatabaseName()); });
-    if (!DataModuleNotizen) // the first module is the process-wide one
-        DataModuleNotizen = this;
 }
 
 TDataModuleNotizen::~TDataModuleNotizen() {
     try {
-        notizliste_->Close();
-        queryNotizen_->Close();
-        queryInternes_->Close();
-        if (transaction_->InTransaction())
-            transaction_->Commit();
-        database_->Close();
+        Close();
     } catch (const std::exception& e) {
         qWarning("Closing the notes database: %s", e.what());
     }
-    if (DataModuleNotizen == this)
-        DataModuleNotizen = nullptr;
+}
+
+void TDataModuleNotizen::Close() {
+    notizliste_->Close();
+    queryNotizen_->Close();
+    queryInternes_->Close();
+    if (transaction_->InTransaction())
+        transaction_->Commit();
+    database_->Close();
 }
 
 bool TDataModuleNotizen::DataModuleCreate() {
@@ -393,16 +424,48 @@ QString TDataModuleNotizen::ProgramDirectory() const {
     return programDirectory_;
 }
 QString TDataModuleNotizen::DatabaseFileName() const {
-    return programDirectory_ + "notizen.gdb";
+    return programDirectory_ + kDatabaseFileName;
 }
 
 void TDataModuleNotizen::RunInSharedTransaction(TQuery& query, const QStringList& sql) {
-    if (!SharedTransaction.InTransaction())
-        SharedTransaction.StartTransaction();
+    TWriteScope write(SharedTransaction);
     query.SetSQL(sql);
     query.ExecSQL();
-    if (SharedTransaction.InTransaction())
-        SharedTransaction.Commit();
+    write.Commit();
+}
+
+void TDataModuleNotizen::SaveNewNote(const QString& title, const QString& text) {
+    TWriteScope write(SharedTransaction);
+    QueryNotizen.ClearSQL();
+    QueryNotizen.SetSQL({BuildInsertStatement()});
+    QueryNotizen.SetTextParam(QStringLiteral("TitelParam"), title);
+    QueryNotizen.SetBlobParam(QStringLiteral("TextParam"), text);
+    QueryNotizen.ExecSQL();
+    write.Commit();
+}
+
+void TDataModuleNotizen::DeleteNote(qint64 id) {
+    TWriteScope write(SharedTransaction);
+    QueryNotizen.ClearSQL();
+    QueryNotizen.SetSQL({BuildDeleteStatement(id)});
+    QueryNotizen.ExecSQL();
+    write.Commit();
+}
+
+void TDataModuleNotizen::OpenNoteList(const QString& selectSql) {
+    DataSetNotizliste.Close();
+    DataSetNotizliste.SetSelectSQL(selectSql);
+    DataSetNotizliste.Open();
+}
+
+void TDataModuleNotizen::ListNotes() {
+    OpenNoteList(kSelectAllNotes);
+}
+void TDataModuleNotizen::ListNotesByTitle() {
+    OpenNoteList(kSelectAllNotesByTitle);
+}
+void TDataModuleNotizen::SearchNotes(const QString& term) {
+    OpenNoteList(BuildSearchStatement(term));
 }
 
 QString ClientVersionNumbers(const QString& text) {

@@ -8,11 +8,19 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <stdexcept>
 
 class TDatabase;
 class TSharedTransaction;
 class TQuery;
 class TNotizListe;
+
+// The delivered database's file name and the account the program attaches with.
+inline const QString kDatabaseFileName = QStringLiteral("notizen.gdb");
+struct TCredentials {
+    QString user = QStringLiteral("sysdba");
+    QString password = QStringLiteral("lanternix");
+};
 
 // Database information items of the connected database.
 struct TDatabaseInfo {
@@ -33,13 +41,17 @@ public:
 
     void SetDatabaseName(const QString& fileName);
     QString DatabaseName() const;
-    QString UserName() const { return "sysdba"; }
+    void SetCredentials(const TCredentials& credentials);
+    TCredentials Credentials() const;
+    QString UserName() const { return Credentials().user; }
     int SqlDialect() const; // 3, lowered to the database's own dialect after connecting
 
     // Attaches with a DPB of exactly user name and password. Emits AfterConnect on success.
     void Open();
     // Closes every result set (unsaved edits dropped), commits an active transaction,
-    // then detaches. A closed connection stays closed.
+    // then detaches. Every step runs even when one fails (a transaction that cannot be
+    // committed is rolled back); the first error is raised afterwards, and the connection is
+    // closed either way. A closed connection stays closed.
     void Close();
     bool Connected() const;
 
@@ -82,6 +94,20 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
+// Every write of the program: the shared transaction is started when idle, and Commit()
+// commits it when it is still active. A failure before Commit() leaves the transaction as it
+// is: a failed statement changed nothing in it.
+class TWriteScope {
+public:
+    explicit TWriteScope(TSharedTransaction& transaction);
+    TWriteScope(const TWriteScope&) = delete;
+    TWriteScope& operator=(const TWriteScope&) = delete;
+    void Commit();
+
+private:
+    TSharedTransaction& transaction_;
+};
+
 // --- a general statement object ---------------------------------------------------------
 class TQuery : public QObject {
     Q_OBJECT
@@ -94,9 +120,10 @@ public:
     void ClearSQL() { SetSQL({}); }
     QStringList SQL() const;
 
-    // Named parameter ":Name" bound as a text blob (UTF-8); replacing the text forgets it.
-    // Unbound parameters are null.
+    // Named parameter ":Name" bound to a text (UTF-8): as a blob where the statement wants a
+    // blob, else as text; replacing the statement text forgets it. Unbound parameters are null.
     void SetBlobParam(const QString& name, const QString& text);
+    void SetTextParam(const QString& name, const QString& text) { SetBlobParam(name, text); }
 
     // Both connect when closed and start the transaction when inactive (rule of the store).
     void ExecSQL(); // no rows; "Empty SQL Statement" when the text has no lines
@@ -159,29 +186,46 @@ public:
     // Open without a row: null (empty text). ZEITSTEMPEL as text: see DateTimeToText.
     QVariant FieldValue(const QString& name) const;
     QString FieldAsString(const QString& name) const;
-    void SetFieldValue(const QString& name, const QVariant& value); // Edit/Insert only
+    // Edit/Insert only. Writes the edit buffer and tells nobody: the fields that typed the
+    // value already show it. A value equal to the current one changes nothing.
+    void SetFieldValue(const QString& name, const QVariant& value);
     bool Modified() const;
     int TitleLength() const; // the declared length of TITEL (known after the first Open; 0 before)
 
     void Edit(); // Browse: rows -> Edit, no rows -> Insert
     void Insert();
-    void Post(); // the modify (or insert) statement; nothing is committed
+    // The modify (or insert) statement, made durable at once with a commit-retaining, so
+    // that a saved edit survives the program's end and every other result set stays open.
+    // A row whose stored title or text is no longer what the edit started from (another
+    // program changed or deleted it meanwhile) is refused with TChangedMeanwhile; the edit
+    // goes on with the user's values, and Cancel then shows the stored note.
+    void Post();
     void Cancel();
 
 signals:
     void StateChange(TDataSetState state);
-    void DataChange(); // the current row or its values changed
-    void RowsReset();  // opened or closed: everything is new
-    void RowsAppended(int first, int last);
-    void RowChanged(int row);
-    void RowInserted(int row); // Insert() before the current row (RowsAppended when at the end)
-    void RowRemoved(int row);
+    void DataChange(); // the current row moved, or its values changed
+    // Each change of the rows is announced before it is made and reported after it, in the
+    // order an item model's begin/end calls need.
+    void AboutToReset(); // opened or closed: everything is new
+    void Reset();
+    void RowsAboutToBeInserted(int first, int last);
+    void RowsInserted();
+    void RowAboutToBeRemoved(int row);
+    void RowRemoved();
+    void RowChanged(int row); // the held values of a row changed (after a save or cancel)
 
 public:
     struct Impl;
 
 private:
     std::unique_ptr<Impl> d_;
+};
+
+// The save of an edit that would overwrite another program's change.
+class TChangedMeanwhile : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // --- the data module --------------------------------------------------------------------
@@ -199,8 +243,12 @@ class TDataModuleNotizen : public QObject {
 public:
     // programDirectory empty: the running executable's directory. Nothing is connected yet.
     explicit TDataModuleNotizen(const QString& programDirectory = {}, QObject* parent = nullptr);
-    // Closes the result sets, commits an active transaction, disconnects.
+    // Close(); an error is only logged.
     ~TDataModuleNotizen() override;
+
+    // The end of the program: the result sets are closed (an unsaved edit is dropped), an
+    // active transaction is committed, the connection is closed.
+    void Close();
 
     // Sets the database name and connects; false when connecting failed (the caller shows
     // the critical-error message and ends the program).
@@ -208,7 +256,7 @@ public:
     QString LastConnectError() const;
 
     QString ProgramDirectory() const; // with its trailing separator
-    QString DatabaseFileName() const; // ProgramDirectory() + "notizen.gdb"
+    QString DatabaseFileName() const; // ProgramDirectory() + kDatabaseFileName
 
     TDatabase& Database;
     TSharedTransaction& SharedTransaction;
@@ -219,17 +267,26 @@ public:
     // Start the transaction if none is active, set the text, execute, commit if active.
     void RunInSharedTransaction(TQuery& query, const QStringList& sql);
 
+    // The writes of the note windows, each committed.
+    void SaveNewNote(const QString& title, const QString& text);
+    void DeleteNote(qint64 id);
+
+    // The listings of the list window: the list is closed (an unsaved edit dropped), given
+    // its statement and opened again.
+    void ListNotes();        // in the database's order
+    void ListNotesByTitle(); // ordered by title
+    void SearchNotes(const QString& term);
+
     TDatabaseInfo DatabaseInfo() const { return Database.Info(); }
     static QString ClientLibraryVersion(); // e.g. "3.0.11.33703"; empty when unknown
 
 signals:
     // The connection broadcast, emitted after every successful connect.
     void Connected(const QString& databaseFileName);
-};
 
-// The process-wide instance: the first data module created sets it (unless already set), its
-// destructor clears it; the program and tests may also set it as they need.
-extern TDataModuleNotizen* DataModuleNotizen;
+private:
+    void OpenNoteList(const QString& selectSql);
+};
 
 // Apostrophes written twice, for a text placed between apostrophes in a statement.
 QString QuoteSqlText(const QString& text);

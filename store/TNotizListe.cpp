@@ -29,6 +29,17 @@ const QStringList kRefreshSql = {"Select ",          "  ID,",   "  TITEL,",
 const QStringList kInsertSql = {"insert into TBLNOTIZEN", "  (ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL)",
                                 "values", "  (:ID, :TITEL, :BEMERKUNG, :BILD, :ZEITSTEMPEL)"};
 
+// The row as stored now, read before an edit is saved; the lock keeps another program from
+// changing it between this read and the update.
+const QStringList kStoredRowSql = {"select ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL from TBLNOTIZEN",
+                                   "where ID = :OLD_ID with lock"};
+
+const char* const kChangedMeanwhile = "Die Notiz wurde inzwischen von einem anderen Programm geändert.\n"
+                                      "Ihre Änderung wurde nicht gespeichert und steht noch in den Feldern.\n"
+                                      "„Notizbearbeitung abbrechen“ zeigt die gespeicherte Notiz.";
+const char* const kDeletedMeanwhile = "Die Notiz wurde inzwischen von einem anderen Programm gelöscht.\n"
+                                      "Ihre Änderung wurde nicht gespeichert und steht noch in den Feldern.";
+
 // Whether the notes table has a column with a default or a computed column, and the
 // declared length of TITEL, from the database's own description of the table.
 const char* const kMetaSql =
@@ -80,8 +91,10 @@ struct TNotizListe::Impl : TTransactionClient {
     TDataSetState state = TDataSetState::Inactive;
     bool bof = false, eof = false;
 
-    // edit buffer
+    // edit buffer, and the row as it was when the edit began
     Row edit;
+    Row editBase;
+    QString editBaseText; // read when the edit began: an old blob may be gone later
     QString editText;
     bool textChanged = false;
     bool modified = false;
@@ -98,7 +111,7 @@ struct TNotizListe::Impl : TTransactionClient {
         std::unique_ptr<fb::Statement> stmt;
         QStringList names;
     };
-    Prepared modify, insert, refresh;
+    Prepared modify, insert, refresh, stored;
 
     // --- helpers
     fb::Attachment& Att() { return db.impl()->att; }
@@ -117,6 +130,7 @@ struct TNotizListe::Impl : TTransactionClient {
         modify.stmt.reset();
         insert.stmt.reset();
         refresh.stmt.reset();
+        stored.stmt.reset();
     }
 
     void TransactionEnded() override {
@@ -132,15 +146,18 @@ struct TNotizListe::Impl : TTransactionClient {
             return;
         if (cursor)
             cursor->CloseCursor();
+        emit q->AboutToReset();
         std::vector<Row>().swap(rows);
         cur = -1;
         bof = eof = false;
-        edit = Row{};
+        edit = editBase = Row{};
+        editBaseText.clear();
         editText.clear();
         textChanged = modified = false;
         InvalidateCache();
-        SetState(TDataSetState::Inactive);
-        emit q->RowsReset();
+        state = TDataSetState::Inactive;
+        emit q->Reset();
+        emit q->StateChange(state);
         emit q->DataChange();
     }
 
@@ -169,23 +186,27 @@ struct TNotizListe::Impl : TTransactionClient {
         return r;
     }
 
-    // Fetches up to count rows without telling anyone; returns the number added.
-    int FetchQuietly(int count) {
-        int added = 0;
-        while (added < count && cursor && cursor->CursorOpen()) {
+    // Up to count rows from the cursor, not yet held.
+    std::vector<Row> FetchRows(int count) {
+        std::vector<Row> fetched;
+        while (static_cast<int>(fetched.size()) < count && cursor && cursor->CursorOpen()) {
             if (!cursor->Fetch())
                 break;
-            rows.push_back(ReadRow(*cursor, col));
-            ++added;
+            fetched.push_back(ReadRow(*cursor, col));
         }
-        return added;
+        return fetched;
     }
 
     int Fetch(int count) {
+        std::vector<Row> fetched = FetchRows(count);
+        if (fetched.empty())
+            return 0;
         const int first = static_cast<int>(rows.size());
-        const int added = FetchQuietly(count);
-        if (added > 0)
-            emit q->RowsAppended(first, first + added - 1);
+        const int added = static_cast<int>(fetched.size());
+        emit q->RowsAboutToBeInserted(first, first + added - 1);
+        rows.insert(rows.end(), std::make_move_iterator(fetched.begin()),
+                    std::make_move_iterator(fetched.end()));
+        emit q->RowsInserted();
         return added;
     }
 
@@ -298,24 +319,54 @@ struct TNotizListe::Impl : TTransactionClient {
         refresh.stmt->CloseCursor();
     }
 
+    // Throws TChangedMeanwhile when the stored row is no longer the one the edit began from;
+    // the held row then takes the stored values, so that a cancel shows them.
+    void CheckStoredRow() {
+        Prepare(stored, kStoredRowSql);
+        Bind(stored, editBase, editBase);
+        stored.stmt->Execute(Tr());
+        int c[5];
+        for (int f = 0; f < 5; ++f)
+            c[f] = f;
+        const bool found = stored.stmt->Fetch();
+        Row now;
+        if (found)
+            now = ReadRow(*stored.stmt, c);
+        stored.stmt->CloseCursor();
+        if (found && now.title == editBase.title &&
+            (now.textNull ? QString() : QString::fromUtf8(fb::ReadBlob(Att(), Tr(), now.text))) ==
+                editBaseText)
+            return;
+        tr.impl()->tr.CommitRetaining(); // lets go of the row
+        if (found) {
+            rows[cur] = now;
+            InvalidateCache();
+        }
+        throw TChangedMeanwhile(found ? kChangedMeanwhile : kDeletedMeanwhile);
+    }
+
     void DoPost() {
         if (!Editing())
             return;
         tr.impl()->EnsureActive();
         LoadMeta();
         const bool inserting = state == TDataSetState::Insert;
+        if (!inserting)
+            CheckStoredRow();
         Prepared& p = inserting ? insert : modify;
         Prepare(p, inserting ? kInsertSql : kModifySql);
-        Bind(p, edit, rows[cur]);
+        Bind(p, edit, editBase);
         p.stmt->Execute(Tr());
-        Row stored = edit;
+        Row saved = edit;
         if (textChanged) {
-            stored.knownText = editText.isEmpty() ? nullptr : std::make_shared<const QString>(editText);
-            stored.textNull = editText.isEmpty();
+            saved.knownText = editText.isEmpty() ? nullptr : std::make_shared<const QString>(editText);
+            saved.textNull = editText.isEmpty();
         }
         if (needRefresh == 1)
-            Refresh(stored);
-        rows[cur] = stored;
+            Refresh(saved);
+        // Durable now; a crash or a hard end of the session cannot take the change back.
+        tr.impl()->tr.CommitRetaining();
+        rows[cur] = saved;
         InvalidateCache();
         textChanged = modified = false;
         SetState(TDataSetState::Browse);
@@ -331,12 +382,13 @@ struct TNotizListe::Impl : TTransactionClient {
             emit q->DataChange();
         } else if (state == TDataSetState::Insert) {
             const int removed = cur;
+            emit q->RowAboutToBeRemoved(removed);
             rows.erase(rows.begin() + removed);
             if (cur >= static_cast<int>(rows.size()))
                 cur = static_cast<int>(rows.size()) - 1;
             textChanged = modified = false;
             InvalidateCache();
-            emit q->RowRemoved(removed);
+            emit q->RowRemoved();
             SetState(TDataSetState::Browse);
             emit q->DataChange();
         }
@@ -405,21 +457,25 @@ void TNotizListe::Open() {
     for (int i = 0; i < d_->cursor->ParamCount(); ++i)
         d_->cursor->SetNull(i);
     d_->cursor->Execute(d_->Tr());
+    emit AboutToReset();
+    d_->rows.clear();
+    d_->cur = -1;
     try {
         d_->LoadMeta();
-        d_->rows.clear();
-        d_->FetchQuietly(kFirstFetch);
+        d_->rows = d_->FetchRows(kFirstFetch);
     } catch (...) {
         d_->cursor->CloseCursor();
         d_->rows.clear();
+        emit Reset();
         throw;
     }
     d_->cur = d_->rows.empty() ? -1 : 0;
     d_->bof = true;
     d_->eof = d_->rows.empty();
     d_->InvalidateCache();
-    d_->SetState(TDataSetState::Browse);
-    emit RowsReset();
+    d_->state = TDataSetState::Browse;
+    emit Reset();
+    emit StateChange(d_->state);
     emit DataChange();
 }
 
@@ -596,6 +652,8 @@ void TNotizListe::SetFieldValue(const QString& name, const QVariant& value) {
     const bool isNull = !value.isValid() || value.isNull();
     switch (f) {
     case FId:
+        if (r.idNull == isNull && (isNull || r.id == value.toLongLong()))
+            return;
         r.idNull = isNull;
         r.id = isNull ? 0 : value.toLongLong();
         break;
@@ -603,17 +661,25 @@ void TNotizListe::SetFieldValue(const QString& name, const QVariant& value) {
         QString t = value.toString();
         if (d_->titleLength > 0 && t.size() > d_->titleLength)
             t.truncate(d_->titleLength);
+        if (r.titleNull == isNull && r.title == t)
+            return;
         r.titleNull = isNull;
         r.title = t;
         break;
     }
-    case FBemerkung:
-        d_->editText = value.toString();
+    case FBemerkung: {
+        const QString text = value.toString();
+        if (text == FieldValue(name).toString())
+            return; // an unchanged text goes back as stored
+        d_->editText = text;
         d_->textChanged = true;
         break;
+    }
     case FBild:
         if (!isNull)
             throw fb::Error(std::string(kDataSetName) + ": Field 'BILD' cannot be changed here");
+        if (r.bildNull)
+            return;
         r.bildNull = true;
         break;
     case FZeitstempel:
@@ -625,9 +691,6 @@ void TNotizListe::SetFieldValue(const QString& name, const QVariant& value) {
         break;
     }
     d_->modified = true;
-    if (f == FTitel || f == FId)
-        emit RowChanged(d_->cur);
-    emit DataChange();
 }
 
 bool TNotizListe::Modified() const {
@@ -645,7 +708,8 @@ void TNotizListe::Edit() {
         Insert();
         return;
     }
-    d_->edit = d_->rows[d_->cur];
+    d_->edit = d_->editBase = d_->rows[d_->cur];
+    d_->editBaseText = d_->TextOf(d_->editBase, d_->cur);
     d_->editText.clear();
     d_->textChanged = d_->modified = false;
     d_->SetState(TDataSetState::Edit);
@@ -655,18 +719,16 @@ void TNotizListe::Insert() {
     d_->RequireOpen();
     d_->FinishEdit();
     const int pos = d_->cur < 0 ? 0 : d_->cur;
-    const bool atEnd = pos == RowCount();
+    emit RowsAboutToBeInserted(pos, pos);
     d_->rows.insert(d_->rows.begin() + pos, Row{});
     d_->cur = pos;
-    d_->edit = Row{};
+    d_->edit = d_->editBase = Row{};
+    d_->editBaseText.clear();
     d_->editText.clear();
     d_->textChanged = d_->modified = false;
     d_->bof = d_->eof = false;
     d_->InvalidateCache();
-    if (atEnd)
-        emit RowsAppended(pos, pos);
-    else
-        emit RowInserted(pos);
+    emit RowsInserted();
     d_->SetState(TDataSetState::Insert);
     emit DataChange();
 }

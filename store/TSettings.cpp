@@ -1,47 +1,33 @@
 #include "store/TSettings.h"
 
-#include "platform/DbWaitCursor.h"
 #include "store/FieldText.h"
 #include "store/SettingsStatements.h"
 #include "store/TDataModuleNotizen.h"
 
 #include <QDate>
 
-namespace {
-
-TDataModuleNotizen& Module() {
-    return *DataModuleNotizen;
-}
-
-} // namespace
-
-qint64 CountSettingsRows() {
-    TQuery& query = Module().QueryInternes;
+qint64 CountSettingsRows(TDataModuleNotizen& dm) {
+    TQuery& query = dm.QueryInternes;
     query.Close();
     query.SetSQL(CountSettingsRowsSql());
     query.Open();
     return query.FieldAsInteger(QStringLiteral("ANZAHL"));
 }
 
-void MarkFirstStartDone() {
-    TDbWaitCursor wait;
-    Module().RunInSharedTransaction(Module().QueryInternes, MarkFirstStartDoneSql());
+void MarkFirstStartDone(TDataModuleNotizen& dm) {
+    dm.RunInSharedTransaction(dm.QueryInternes, MarkFirstStartDoneSql());
 }
 
-void RecordUpdateCheckDate() {
-    TDataModuleNotizen& dm = Module();
-    if (!dm.SharedTransaction.InTransaction())
-        dm.SharedTransaction.StartTransaction();
-    const qint64 rows = CountSettingsRows();
+void RecordUpdateCheckDate(TDataModuleNotizen& dm) {
+    TWriteScope write(dm.SharedTransaction);
+    const qint64 rows = CountSettingsRows(dm);
     dm.QueryInternes.SetSQL(RecordUpdateCheckDateSql(rows, ShortDateText(QDate::currentDate())));
     dm.QueryInternes.ExecSQL();
-    if (dm.SharedTransaction.InTransaction())
-        dm.SharedTransaction.Commit();
+    write.Commit();
 }
 
-TSettingsRow ReadSettings() {
-    TDbWaitCursor wait;
-    TQuery& query = Module().QueryInternes;
+TSettingsRow ReadSettings(TDataModuleNotizen& dm) {
+    TQuery& query = dm.QueryInternes;
     query.Close();
     query.SetSQL(ReadSettingsSql());
     query.Open();
@@ -53,14 +39,10 @@ TSettingsRow ReadSettings() {
     return row;
 }
 
-void StoreAutomaticUpdateFlag(bool on) {
-    TDbWaitCursor wait;
-    TDataModuleNotizen& dm = Module();
-    if (!dm.SharedTransaction.InTransaction())
-        dm.SharedTransaction.StartTransaction();
+void StoreAutomaticUpdateFlag(TDataModuleNotizen& dm, bool on) {
+    TWriteScope write(dm.SharedTransaction);
     dm.QueryInternes.SetSQL(StoreAutomaticUpdateFlagSql(on));
     dm.QueryInternes.ExecSQL();
     dm.SharedTransaction.CommitRetaining();
-    if (dm.SharedTransaction.InTransaction())
-        dm.SharedTransaction.Commit();
+    write.Commit();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Operations on the one-row settings table TBLINTERNA, through QueryInternes and the
-// shared transaction of the data module.
+// shared transaction of the data module. The callers show the database-wait pointer.
 #include <QString>
+
+class TDataModuleNotizen;
 
 struct TSettingsRow {
     QString lastUpdateTestDatum; // empty when there is no row or no date
@@ -9,13 +11,13 @@ struct TSettingsRow {
 };
 
 // Number of rows; leaves the query open and the transaction active.
-qint64 CountSettingsRows();
+qint64 CountSettingsRows(TDataModuleNotizen& dm);
 // Inserts the row that marks the first-start question as answered, and commits.
-void MarkFirstStartDone();
+void MarkFirstStartDone(TDataModuleNotizen& dm);
 // Inserts or updates today's date as the last update check, and commits. With more than
 // one row there is no statement: fails with "Empty SQL Statement", nothing written.
-void RecordUpdateCheckDate();
+void RecordUpdateCheckDate(TDataModuleNotizen& dm);
 // The date and flag texts of the first row; leaves the query open, nothing committed.
-TSettingsRow ReadSettings();
+TSettingsRow ReadSettings(TDataModuleNotizen& dm);
 // Stores the flag in every row (none: nothing stored), commit-retaining, then commit.
-void StoreAutomaticUpdateFlag(bool on);
+void StoreAutomaticUpdateFlag(TDataModuleNotizen& dm, bool on);

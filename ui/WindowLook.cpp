@@ -29,10 +29,16 @@ QString menuFamily() {
     return family;
 }
 
-// Keeps every tool button at 24 x 24 as actions are added.
+constexpr int kStripHeight = 43;
+
+// Keeps every tool button at 24 x 24 as actions are added, and the strip 43 pixels high:
+// a main window lays its tool bars out by their size hints and gives up a fixed height.
 class TToolBarStrip : public QToolBar {
 public:
     using QToolBar::QToolBar;
+
+    QSize sizeHint() const override { return Strip(QToolBar::sizeHint()); }
+    QSize minimumSizeHint() const override { return Strip(QToolBar::minimumSizeHint()); }
 
 protected:
     void actionEvent(QActionEvent* e) override {
@@ -40,6 +46,13 @@ protected:
         if (e->type() == QEvent::ActionAdded)
             if (auto* b = qobject_cast<QToolButton*>(widgetForAction(e->action())))
                 b->setFixedSize(24, 24);
+    }
+
+private:
+    QSize Strip(QSize s) const {
+        if (orientation() == Qt::Horizontal)
+            s.setHeight(kStripHeight);
+        return s;
     }
 };
 
@@ -76,7 +89,7 @@ void ApplyWindowLook(QWidget* window) {
 QToolBar* MakeToolBar(QWidget* parent, const QString& floatingCaption) {
     auto* bar = new TToolBarStrip(floatingCaption, parent);
     bar->setObjectName(QStringLiteral("ToolBar"));
-    bar->setFixedHeight(43);
+    bar->setFixedHeight(kStripHeight);
     bar->setIconSize(QSize(16, 16));
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     bar->setMovable(true);

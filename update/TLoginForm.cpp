@@ -1,5 +1,7 @@
 #include "update/TLoginForm.h"
 
+#include "ui/TextFit.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
@@ -72,6 +74,7 @@ TLoginForm::TLoginForm(QWidget* parent) : QDialog(parent) {
     BtnCancel->setGeometry(224, 152, 75, 25);
     connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    FitText(this);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -1,10 +1,12 @@
 #include "update/TfrmUpdate.h"
 
 #include "platform/AniCursor.h"
-#include "platform/DbWaitCursor.h"
 #include "store/TSettings.h"
+#include "ui/DbWaitCursor.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 #include "update/DownloadCursorData.h"
 #include "update/TUpdateEngine.h"
@@ -17,8 +19,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-
-TfrmUpdate* frmUpdate = nullptr;
 
 namespace {
 constexpr int kClientWidth = 499;
@@ -36,8 +36,7 @@ QString TfrmUpdate::DefaultUpdateUrl() {
     return server + kUpdatePath;
 }
 
-TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
-    frmUpdate = this;
+TfrmUpdate::TfrmUpdate(TDataModuleNotizen& dataModule, QWidget* parent) : QDialog(parent), dm_(dataModule) {
     setObjectName("frmUpdate");
     setWindowTitle(QStringLiteral("Web-Update (Zettelwerk)"));
     ApplyWindowLook(this);
@@ -49,7 +48,7 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     BitBtnUpdate->setGeometry(8, 8, 169, 33);
     BitBtnUpdate->setIcon(ImageListMain::Icon(imgUpdate)); // normal and disabled states
     BitBtnUpdate->setAutoDefault(false);
-    connect(BitBtnUpdate, &QPushButton::clicked, this, [this] { BitBtnUpdateClick(); });
+    connect(BitBtnUpdate, &QPushButton::clicked, this, Guarded([this] { BitBtnUpdateClick(); }));
 
     LabelUpdateVersuch = new QLabel(this);
     LabelUpdateVersuch->setObjectName("LabelUpdateVersuch");
@@ -79,6 +78,8 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
 
     setTabOrder(BitBtnUpdate, ProgressBarUpdate);
     setTabOrder(ProgressBarUpdate, CBAutomaticUpdateEnabled);
+    SetTextsToFit(BitBtnUpdate, {kCaptionReady, kCaptionChecking});
+    FitText(this);
 
     UpdateEngine = new TUpdateEngine(this);
     UpdateEngine->setObjectName("UpdateEngine");
@@ -113,11 +114,11 @@ void TfrmUpdate::showEvent(QShowEvent* event) {
     if (QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
-    FormShow();
+    RunGuarded([this] { FormShow(); });
 }
 
 void TfrmUpdate::done(int result) {
-    FormClose();
+    RunGuarded([this] { FormClose(); });
     QDialog::done(result);
 }
 
@@ -132,7 +133,7 @@ void TfrmUpdate::FormShow() {
     TSettingsRow row;
     {
         TDbWaitCursor wait;
-        row = ReadSettings();
+        row = ReadSettings(dm_);
     }
     LabelUpdateVersuch->setText(QStringLiteral("Letzter Updateversuch:  ") + row.lastUpdateTestDatum);
     LabelUpdateVersuch->adjustSize();
@@ -173,7 +174,7 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
         BitBtnUpdate->setEnabled(true);
         AniIcon->SetActive(false);
         close();
-        RecordUpdateCheckDate();
+        RecordUpdateCheckDate(dm_);
     }
 }
 
@@ -198,11 +199,11 @@ void TfrmUpdate::UpdateEngineBeforeFileDownload(TUpdateEngine*, int, const QStri
 }
 
 void TfrmUpdate::UpdateEngineFileDownloaded(TUpdateEngine*, const QString&) {
-    RecordUpdateCheckDate();
+    RecordUpdateCheckDate(dm_);
     AniCursors().SetApplicationCursor(0);
 }
 
 void TfrmUpdate::FormClose() {
     TDbWaitCursor wait;
-    StoreAutomaticUpdateFlag(CBAutomaticUpdateEnabled->isChecked());
+    StoreAutomaticUpdateFlag(dm_, CBAutomaticUpdateEnabled->isChecked());
 }

@@ -24,6 +24,8 @@ private:
     bool active_ = false;
 };
 
+class TDataModuleNotizen;
+
 class TfrmUpdate : public QDialog {
     Q_OBJECT
 public:
@@ -32,7 +34,8 @@ public:
     inline static const QString kCaptionReady = QStringLiteral("auf Update prüfen");
     inline static const QString kCaptionChecking = QStringLiteral("Updateprüfung gestartet...");
 
-    explicit TfrmUpdate(QWidget* parent = nullptr);
+    // The settings row (last check, automatic-update flag) is read and written through dataModule.
+    explicit TfrmUpdate(TDataModuleNotizen& dataModule, QWidget* parent = nullptr);
 
     QPushButton* BitBtnUpdate;
     QLabel* LabelUpdateVersuch;
@@ -63,6 +66,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-};
 
-extern TfrmUpdate* frmUpdate;
+private:
+    TDataModuleNotizen& dm_;
+};

@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr int kContentsWidth = 220;
+constexpr int kPageWidth = 640;
+
 QString TopicPath(const QUrl& url) {
     QString path = url.path();
     if (!path.startsWith(u'/'))
@@ -53,7 +56,7 @@ private:
 
 THelpWindow::THelpWindow(std::shared_ptr<TChmArchive> archive) : archive_(std::move(archive)) {
     setWindowTitle(archive_->Title().isEmpty() ? QStringLiteral("Hilfe") : archive_->Title());
-    resize(860, 600);
+    resize(kContentsWidth + kPageWidth, 600);
 
     auto* splitter = new QSplitter(this);
     contents_ = new QTreeWidget(splitter);
@@ -63,7 +66,7 @@ THelpWindow::THelpWindow(std::shared_ptr<TChmArchive> archive) : archive_(std::m
     splitter->addWidget(contents_);
     splitter->addWidget(browser_);
     splitter->setStretchFactor(1, 3);
-    splitter->setSizes({220, 640});
+    splitter->setSizes({kContentsWidth, kPageWidth});
     setCentralWidget(splitter);
 
     auto* bar = addToolBar(QStringLiteral("Navigation"));
@@ -99,6 +102,15 @@ THelpWindow::THelpWindow(std::shared_ptr<TChmArchive> archive) : archive_(std::m
         if (const auto hhc = archive_->Read(archive_->ContentsFile()))
             FillContents(ParseChmContents(QString::fromUtf8(*hhc)), nullptr);
     contents_->expandAll();
+
+    // The contents pane shows every entry whole; the window grows by what it needs more.
+    const int need = static_cast<QAbstractItemView*>(contents_)->sizeHintForColumn(0) +
+                     2 * contents_->frameWidth() +
+                     contents_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, contents_);
+    if (need > kContentsWidth) {
+        splitter->setSizes({need, kPageWidth});
+        resize(width() + need - kContentsWidth, height());
+    }
 }
 
 void THelpWindow::FillContents(const QList<TChmContentsEntry>& entries, QTreeWidgetItem* parent) {

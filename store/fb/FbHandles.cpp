@@ -62,6 +62,10 @@ QString ScaledToString(qint64 v, int scale) {
 // --- Attachment ------------------------------------------------------------------------
 
 Attachment::~Attachment() {
+    Abandon();
+}
+
+void Attachment::Abandon() noexcept {
     if (handle_) {
         Status st;
         Client().isc_detach_database(st, &handle_);
@@ -150,6 +154,10 @@ DbInfo Attachment::Info() {
 // --- Transaction -----------------------------------------------------------------------
 
 Transaction::~Transaction() {
+    Abandon();
+}
+
+void Transaction::Abandon() noexcept {
     if (handle_) {
         Status st;
         Client().isc_rollback_transaction(st, &handle_);
@@ -420,8 +428,13 @@ void Statement::SetDouble(int i, double v) {
 }
 void Statement::SetText(int i, const QByteArray& utf8) {
     Param& p = In(i);
+    const bool blob = ParamIsBlob(i);
+    // The length of a text parameter is a 16-bit number: a longer text would wrap.
+    if (!blob && utf8.size() > kMaxTextBytes)
+        throw Error("Text of " + std::to_string(utf8.size()) + " bytes is too long for parameter " +
+                    std::to_string(i + 1) + " (at most " + std::to_string(kMaxTextBytes) + " bytes)");
     p = Param{};
-    p.kind = ParamIsBlob(i) ? Param::BlobData : Param::Text;
+    p.kind = blob ? Param::BlobData : Param::Text;
     p.bytes = utf8;
 }
 void Statement::SetTimestamp(int i, const ISC_TIMESTAMP& ts) {

@@ -43,6 +43,9 @@ public:
     // DPB with exactly the user name and the password.
     void Attach(const std::string& path, const std::string& user, const std::string& password);
     void Detach();
+    // Detaches quietly and forgets the handle, also when the server refuses: after a lost
+    // connection the program must be able to attach again.
+    void Abandon() noexcept;
     bool Attached() const { return handle_ != 0; }
     isc_db_handle* Handle() { return &handle_; }
 
@@ -63,6 +66,7 @@ public:
     void Commit();
     void CommitRetaining();
     void Rollback();
+    void Abandon() noexcept; // rolls back quietly and forgets the handle
     bool Active() const { return handle_ != 0; }
     isc_tr_handle* Handle() { return &handle_; }
 
@@ -101,6 +105,8 @@ public:
     void SetNull(int i);
     void SetInt64(int i, qint64 v);
     void SetDouble(int i, double v);
+    // A text for a blob parameter becomes a blob; for any other at most kMaxTextBytes bytes.
+    static constexpr int kMaxTextBytes = 32767;
     void SetText(int i, const QByteArray& utf8);
     void SetTimestamp(int i, const ISC_TIMESTAMP& ts);
     void SetBlobId(int i, const BlobId& id);

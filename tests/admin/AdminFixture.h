@@ -4,15 +4,16 @@
 #include "admin/TfrmVerwaltung.h"
 #include "common/TempDatabase.h"
 #include "platform/Autostart.h"
-#include "platform/DbWaitCursor.h"
 #include "platform/fake/FakeAutostart.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/fb/FbHandles.h"
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
 #include "ui/MessageDialogs.h"
 
 #include <QFile>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -38,17 +39,18 @@ protected:
             answers.pop_front();
             return a;
         });
-        window = std::make_unique<TfrmVerwaltung>();
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
-        DataModuleNotizen = dm.get();
+        window = std::make_unique<TfrmVerwaltung>(*dm, [this] {
+            if (showUpdateWindow)
+                showUpdateWindow();
+        });
         QObject::connect(dm.get(), &TDataModuleNotizen::Connected, window->StatusBar(),
                          &TConnectionStatusBar::MarkConnected);
         ASSERT_TRUE(dm->DataModuleCreate()) << dm->LastConnectError().toStdString();
     }
     void TearDown() override {
-        DataModuleNotizen = nullptr;
-        dm.reset();
         window.reset();
+        dm.reset();
         SetDialogAnswerer({});
         SetHelpRequestHandler({});
         SetAutostart(nullptr);
@@ -100,6 +102,7 @@ protected:
     TTempDatabase db;
     TFakeAutostart autostart;
     std::unique_ptr<TfrmVerwaltung> window;
+    std::function<void()> showUpdateWindow; // what the Update button asks the program for
     std::unique_ptr<TDataModuleNotizen> dm;
     std::deque<TModalResult> answers;
     std::vector<TDialogRequest> dialogs;

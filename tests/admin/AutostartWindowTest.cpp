@@ -2,6 +2,7 @@
 // the chain of operations, against the in-memory list and against XDG desktop files.
 #include "AdminFixture.h"
 #include "platform/linux/XdgAutostart.h"
+#include "ui/WindowShow.h"
 #include "update/TfrmUpdate.h"
 
 #include <QCoreApplication>
@@ -120,7 +121,8 @@ TEST_F(AutostartWindowTest, ListThatCannotBeWritten) {
 }
 
 TEST_F(AutostartWindowTest, UpdateButtonShowsTheUpdateWindowModally) {
-    TfrmUpdate update;
+    TfrmUpdate update(*dm);
+    showUpdateWindow = [&update] { ShowModal(&update); };
     bool wasModal = false;
     QTimer::singleShot(0, &update, [&] {
         wasModal = update.isVisible() && update.isModal();

@@ -1,6 +1,6 @@
 // Backup and restore from the administration window on a real database copy.
 #include "AdminFixture.h"
-#include "admin/DatabaseBackup.h"
+#include "store/DatabaseBackup.h"
 
 #include <QDir>
 #include <QFileInfo>

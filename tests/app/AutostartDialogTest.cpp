@@ -28,17 +28,15 @@ protected:
             dialogs.push_back(r);
             return TModalResult::OK;
         });
-        verwaltung = std::make_unique<TfrmVerwaltung>();
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
-        DataModuleNotizen = dm.get();
+        verwaltung = std::make_unique<TfrmVerwaltung>(*dm, std::function<void()>{});
         ASSERT_TRUE(dm->DataModuleCreate());
-        question = std::make_unique<TfrmAutostartDialog>();
+        question = std::make_unique<TfrmAutostartDialog>(*dm, *verwaltung);
     }
     void TearDown() override {
         question.reset();
-        DataModuleNotizen = nullptr;
-        dm.reset();
         verwaltung.reset();
+        dm.reset();
         SetDialogAnswerer({});
         SetHelpRequestHandler({});
         SetAutostart(nullptr);
@@ -56,13 +54,13 @@ protected:
                     question->reject();
             }
         });
-        CheckFirstStart();
+        question->CheckFirstStart();
         QCoreApplication::processEvents(); // the timer when no question ran a loop
         return shown;
     }
 
     qint64 Rows() {
-        const qint64 n = CountSettingsRows();
+        const qint64 n = CountSettingsRows(*dm);
         dm->SharedTransaction.Commit();
         return n;
     }
@@ -82,7 +80,8 @@ TEST_F(AutostartDialogTest, Layout) {
     EXPECT_EQ(question->RichLabel1->textFormat(), Qt::RichText);
     const QString text = question->RichLabel1->text();
     EXPECT_TRUE(text.contains("Soll für Zettelwerk ein <b>Autostart </b>eingerichtet werden?<br><br>"));
-    EXPECT_TRUE(text.contains("<b>automatisch</b> gestartet.&nbsp;&nbsp;<br>"));
+    EXPECT_TRUE(text.contains("In dem Fall wird Zettelwerk bei jeder Anmeldung <b>automatisch</b> "
+                              "gestartet.&nbsp;&nbsp;<br>"));
     EXPECT_TRUE(text.contains("<b>(Kontextmenü: Verwaltung)</b><br>jederzeit nachträglich geändert werden."));
     EXPECT_EQ(question->BtnJa->text(), "Ja");
     EXPECT_EQ(question->BtnNein->text(), "Nein");
@@ -142,7 +141,7 @@ TEST_F(AutostartDialogTest, HilfeLeavesTheQuestionOpen) {
 }
 
 TEST_F(AutostartDialogTest, ARowFromTheUpdateCheckCountsAsAsked) {
-    RecordUpdateCheckDate();
+    RecordUpdateCheckDate(*dm);
     EXPECT_FALSE(RunCheck([] {}));
     EXPECT_EQ(autostart.Accesses(), 0);
 }

@@ -1,4 +1,4 @@
-#include "app/TExeInfo.h"
+#include "info/TExeInfo.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -299,10 +299,9 @@ TEST_F(HelpHookTest, TraceGoesToTheTemporaryDirectoryWhenTheProgramDirectoryIsNo
 TEST_F(HelpHookTest, F1InTheNotesListOpensItsTopic) {
     TTempDatabase db;
     TDataModuleNotizen dm(db.Directory());
-    DataModuleNotizen = &dm;
     ASSERT_TRUE(dm.DataModuleCreate()) << dm.LastConnectError().toStdString();
     {
-        TfrmSuchen suchen;
+        TfrmSuchen suchen(dm);
         Start();
         suchen.show();
         suchen.EditSuchen->setFocus();
@@ -310,7 +309,6 @@ TEST_F(HelpHookTest, F1InTheNotesListOpensItsTopic) {
         ASSERT_EQ(viewer.requests.size(), 1);
         EXPECT_EQ(viewer.requests[0].context, 1003);
     }
-    DataModuleNotizen = nullptr;
 }
 
 } // namespace

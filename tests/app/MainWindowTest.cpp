@@ -1,10 +1,15 @@
-#include "app/TExeInfo.h"
+#include "app/ProgramWindows.h"
 #include "app/TfrmMain.h"
+#include "info/TExeInfo.h"
+#include "notes/TfrmAnlegen.h"
 #include "platform/fake/FakeTrayIcon.h"
+#include "store/TDataModuleNotizen.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/WindowShow.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -19,7 +24,7 @@ protected:
             dialogs << r;
             return TModalResult::OK;
         });
-        form = std::make_unique<TfrmMain>();
+        form = std::make_unique<TfrmMain>(windows);
         host = TFakeTrayIconHost::Last();
     }
     void TearDown() override {
@@ -28,6 +33,7 @@ protected:
         SetTrayIconFactory({});
     }
 
+    TProgramWindows windows;
     std::unique_ptr<TfrmMain> form;
     TFakeTrayIconHost* host = nullptr;
     QList<TDialogRequest> dialogs;
@@ -45,7 +51,6 @@ protected:
 } // namespace
 
 TEST_F(MainWindow, HiddenWithCaptionHelpContextAndTrayIcon) {
-    EXPECT_EQ(frmMain, form.get());
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->windowTitle(), "Zettelwerk");
     EXPECT_EQ(form->property("helpContext").toInt(), 1001);
@@ -135,5 +140,17 @@ TEST_F(MainWindow, DestroyingRemovesTheTrayIcon) {
     ASSERT_TRUE(host->shown);
     form.reset();
     EXPECT_EQ(TFakeTrayIconHost::Last(), nullptr);
-    EXPECT_EQ(frmMain, nullptr);
+}
+
+TEST_F(MainWindow, AMenuCommandWhoseWindowIsGoneDoesNothing) {
+    TDataModuleNotizen dm(QDir::tempPath()); // never connected
+    form->NotizAnlegen->trigger();           // not made yet
+    windows.anlegen = std::make_unique<TfrmAnlegen>(dm);
+    form->NotizAnlegen->trigger();
+    EXPECT_TRUE(windows.anlegen->isVisible());
+    windows.anlegen.reset();
+    form->NotizAnlegen->trigger(); // the window went: nothing is reached through a stale pointer
+    form->Notizsuchen->trigger();
+    form->Info->trigger();
+    EXPECT_TRUE(dialogs.isEmpty());
 }

@@ -6,16 +6,18 @@
 //   save <title>         the new-note window saves a note with the text "Text <title>"
 //   savebig <title> <kb> the same with a text of kb kilobytes
 //   list                 the list window lists all notes ("ROWS n")
-//   edit <title>         the list window edits the current note and saves it (no commit)
+//   edit <title>         the list window edits the current note and saves it
+//   type <title>         the list window edits the current note's title without saving it
+//   hold <title>         the current note's title changed by a statement, not committed
 //   cancel               the list window abandons an edit
 //   commit               the shared transaction is committed
 //   titles               the titles of all notes as this connection sees them ("TITLE t")
 //   backup <file>        backup of the database through the services manager
 //   fsize <bytes>        no file of this process may grow beyond bytes (SIGXFSZ ignored)
 //   quit                 ends like the program: everything destroyed, exit 0
-#include "admin/DatabaseBackup.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
+#include "store/DatabaseBackup.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/fb/FbService.h"
 #include "ui/ErrorDisplay.h"
@@ -60,6 +62,18 @@ void Run(const QString& line, TDataModuleNotizen& dm, TfrmAnlegen& anlegen, Tfrm
         suchen.DBEditTitel->setText(Argument(line, 1));
         suchen.BtnSaveClick();
         Say("POSTED");
+    } else if (command == "type") {
+        suchen.BtnEditClick();
+        suchen.DBEditTitel->setText(Argument(line, 1));
+        Say("TYPED");
+    } else if (command == "hold") {
+        const QString id = suchen.DataSetNotizliste().FieldAsString("ID");
+        if (!dm.SharedTransaction.InTransaction())
+            dm.SharedTransaction.StartTransaction();
+        dm.QueryNotizen.SetSQL(
+            {"update tblnotizen set titel = '" + QuoteSqlText(Argument(line, 1)) + "' where id = " + id});
+        dm.QueryNotizen.ExecSQL();
+        Say("HELD");
     } else if (command == "cancel") {
         suchen.BtnCancelClick();
     } else if (command == "commit") {
@@ -74,7 +88,7 @@ void Run(const QString& line, TDataModuleNotizen& dm, TfrmAnlegen& anlegen, Tfrm
     } else if (command == "backup") {
         fb::Service service;
         service.Attach("sysdba", "lanternix");
-        BackupDatabaseFile(service, dm.DatabaseFileName(), Argument(line, 1));
+        BackupDatabaseFile(service, dm.Database.Credentials(), dm.DatabaseFileName(), Argument(line, 1));
         Say("BACKED UP");
     } else if (command == "fsize") {
         std::signal(SIGXFSZ, SIG_IGN);
@@ -102,13 +116,12 @@ int main(int argc, char** argv) {
         return DefaultResult(r.buttons);
     });
 
-    auto suchen = std::make_unique<TfrmSuchen>();
-    auto anlegen = std::make_unique<TfrmAnlegen>();
     QString dir = QString::fromLocal8Bit(argv[1]);
     if (!dir.endsWith('/'))
         dir += '/';
     auto dm = std::make_unique<TDataModuleNotizen>(dir);
-    DataModuleNotizen = dm.get();
+    auto suchen = std::make_unique<TfrmSuchen>(*dm);
+    auto anlegen = std::make_unique<TfrmAnlegen>(*dm);
     if (!dm->DataModuleCreate()) {
         Say("CONNECT FAILED " + dm->LastConnectError());
         return 1;
@@ -128,10 +141,10 @@ int main(int argc, char** argv) {
         Say("OK " + Argument(line, 0));
     }
     // The program's order at the end: windows after the data module's first-start question.
-    dm.reset();
-    DataModuleNotizen = nullptr;
+    dm->Close();
     anlegen.reset();
     suchen.reset();
+    dm.reset();
     Say("ENDED");
     return 0;
 }

@@ -18,6 +18,25 @@ TEST(Killed, RightAfterASaveLosesNothing) {
     EXPECT_EQ(check.output, "");
 }
 
+TEST(Killed, RightAfterASavedListEditKeepsTheEdit) {
+    TTempDatabase db;
+    TDriver driver(db.Directory());
+    ASSERT_TRUE(driver.WaitFor("READY")) << driver.Lines().join('\n').toStdString();
+    driver.Command("save Alpha");
+    driver.Command("save Beta");
+    ASSERT_TRUE(driver.Command("list").contains("ROWS 2"));
+    const QStringList out = driver.Command("edit Geaendert"); // saved in the list: durable
+    ASSERT_TRUE(out.contains("POSTED")) << out.join('\n').toStdString();
+    ASSERT_FALSE(out.join('\n').contains("DIALOG")) << out.join('\n').toStdString();
+    driver.Kill();
+
+    const TCheckResult check = ValidateDatabase(db.File());
+    EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();
+    EXPECT_EQ(check.output, "");
+    EXPECT_EQ(NoteTitles(db.Directory()), (QStringList{"Beta", "Geaendert"}));
+    EXPECT_EQ(NoteText(db.Directory(), "Geaendert"), "Text Alpha");
+}
+
 TEST(Killed, DuringAnUnsavedListEditKeepsTheCommittedNotesOnly) {
     TTempDatabase db;
     TDriver driver(db.Directory());
@@ -25,8 +44,8 @@ TEST(Killed, DuringAnUnsavedListEditKeepsTheCommittedNotesOnly) {
     driver.Command("save Alpha");
     driver.Command("save Beta");
     ASSERT_TRUE(driver.Command("list").contains("ROWS 2"));
-    const QStringList out = driver.Command("edit Geaendert"); // saved in the list, not committed
-    ASSERT_TRUE(out.contains("POSTED")) << out.join('\n').toStdString();
+    const QStringList out = driver.Command("type Geaendert"); // typed, not saved
+    ASSERT_TRUE(out.contains("TYPED")) << out.join('\n').toStdString();
     ASSERT_FALSE(out.join('\n').contains("DIALOG")) << out.join('\n').toStdString();
     driver.Kill();
 

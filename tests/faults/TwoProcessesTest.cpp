@@ -1,6 +1,6 @@
 // Two processes on one database file: a second instance, a lock conflict, a backup.
-#include "admin/DatabaseBackup.h"
 #include "faults/FaultSupport.h"
+#include "store/DatabaseBackup.h"
 #include "store/fb/FbError.h"
 #include "store/fb/FbService.h"
 
@@ -8,14 +8,15 @@
 
 namespace {
 
-// The first instance: two committed notes, the first one edited in the list and not committed.
+// The first instance: two committed notes, the first one changed and not committed (as a
+// tool beside the program may hold it).
 void HoldAnUncommittedEdit(TDriver& first, const QString& newTitle) {
     ASSERT_TRUE(first.WaitFor("READY")) << first.Lines().join('\n').toStdString();
     first.Command("save Eins");
     first.Command("save Zwei");
     ASSERT_TRUE(first.Command("list").contains("ROWS 2"));
-    const QStringList out = first.Command("edit " + newTitle);
-    ASSERT_TRUE(out.contains("POSTED")) << out.join('\n').toStdString();
+    const QStringList out = first.Command("hold " + newTitle);
+    ASSERT_TRUE(out.contains("HELD")) << out.join('\n').toStdString();
     ASSERT_FALSE(out.join('\n').contains("DIALOG")) << out.join('\n').toStdString();
 }
 
@@ -146,7 +147,7 @@ TEST(Backup, WhileAnotherProcessHoldsAnUncommittedEditCompletesAndRestoresConsis
     {
         fb::Service service;
         service.Attach("sysdba", "lanternix");
-        RestoreDatabaseFile(service, backup, restored);
+        RestoreDatabaseFile(service, TCredentials{}, backup, restored);
     }
     const TCheckResult check = ValidateDatabase(restored);
     EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();
@@ -168,7 +169,7 @@ TEST(Backup, FromAnotherProcessOfTheDeliveredEngineFailsClearlyOrCompletes) {
     try {
         fb::Service service;
         service.Attach("sysdba", "lanternix");
-        BackupDatabaseFile(service, db.File(), backup);
+        BackupDatabaseFile(service, TCredentials{}, db.File(), backup);
     } catch (const std::exception& e) {
         error = e.what();
     }

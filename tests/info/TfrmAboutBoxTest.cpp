@@ -92,19 +92,17 @@ protected:
     void SetUp() override {
         SetOsFacts(&os);
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
-        DataModuleNotizen = dm.get();
         ASSERT_TRUE(dm->DataModuleCreate()) << dm->LastConnectError().toStdString();
         SetDialogAnswerer([this](const TDialogRequest& r) {
             dialogs.push_back(r);
             return TModalResult::OK;
         });
-        about = std::make_unique<TfrmAboutBox>(nullptr, BinFile("zettelwerk"));
+        about = std::make_unique<TfrmAboutBox>(dm.get(), nullptr, BinFile("zettelwerk"));
     }
     void TearDown() override {
         about.reset();
         SetDialogAnswerer({});
         dm.reset();
-        DataModuleNotizen = nullptr;
         SetOsFacts(nullptr);
     }
     static void Click(QWidget* w, bool twice = false) {

@@ -2,7 +2,7 @@
 // A data module on a fresh copy of the delivered database, both note windows, and a
 // dialog answerer that records every question.
 #include "common/TempDatabase.h"
-#include "notes/NoteStatements.h"
+#include "notes/NoteRules.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
 #include "store/TDataModuleNotizen.h"
@@ -28,10 +28,9 @@ struct TStoredNote {
 class NotesFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        anlegen = std::make_unique<TfrmAnlegen>();
-        suchen = std::make_unique<TfrmSuchen>();
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
-        DataModuleNotizen = dm.get();
+        anlegen = std::make_unique<TfrmAnlegen>(*dm);
+        suchen = std::make_unique<TfrmSuchen>(*dm);
         ASSERT_TRUE(dm->DataModuleCreate()) << dm->LastConnectError().toStdString();
         SetDialogAnswerer([this](const TDialogRequest& request) {
             dialogs.push_back(request);
@@ -45,18 +44,10 @@ protected:
         anlegen.reset();
         check.reset();
         dm.reset();
-        DataModuleNotizen = nullptr;
     }
 
     // Adds a note as the new-note window does, committed.
-    void AddNote(const QString& title, const QString& text) {
-        if (!dm->SharedTransaction.InTransaction())
-            dm->SharedTransaction.StartTransaction();
-        dm->QueryNotizen.SetSQL({BuildInsertStatement(title)});
-        dm->QueryNotizen.SetBlobParam("TextParam", text);
-        dm->QueryNotizen.ExecSQL();
-        dm->SharedTransaction.Commit();
-    }
+    void AddNote(const QString& title, const QString& text) { dm->SaveNewNote(title, text); }
 
     // Notes as a second connection sees them: only what is committed.
     std::vector<TStoredNote> Committed(const QString& where = {}) {

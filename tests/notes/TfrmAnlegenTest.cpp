@@ -1,7 +1,7 @@
 // The new-note window on a real database copy.
 #include "NotesFixture.h"
-#include "platform/DbWaitCursor.h"
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
 
 #include <QClipboard>
 #include <QLineEdit>

@@ -2,8 +2,9 @@
 #include "NotesFixture.h"
 #include "notes/TDBNavigator.h"
 #include "notes/TNotizListeModel.h"
-#include "platform/DbWaitCursor.h"
+#include "store/NoteStatements.h"
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -54,7 +55,9 @@ TEST_F(SuchenTest, ShowListsAllNotesUnorderedAndResetsTheSearch) {
     EXPECT_FALSE(suchen->BtnCancel->isEnabled());
     EXPECT_EQ(suchen->DBEditTitel->palette().color(QPalette::Base), TfrmSuchen::Light3DColour());
     EXPECT_EQ(suchen->Model()->TitleBackground(), QColor(192, 192, 192));
-    EXPECT_EQ(suchen->Model()->columnCount(), 2);
+    EXPECT_EQ(suchen->Model()->columnCount(), 5);
+    for (int c = TNotizListeModel::kTitelField; c < 5; ++c)
+        EXPECT_TRUE(suchen->DBGridNotizen->isColumnHidden(c)) << c; // the grid shows marker and title
     EXPECT_EQ(suchen->Model()->MarkerAt(liste().RecNo()), TNotizListeModel::TMarker::Browse);
     EXPECT_FALSE(suchen->Model()->flags(suchen->Model()->index(0, 1)) & Qt::ItemIsEditable);
 }
@@ -222,14 +225,13 @@ TEST_F(SuchenTest, EditSaveAndCancel) {
     EXPECT_EQ(liste().State(), TDataSetState::Browse);
     EXPECT_EQ(liste().RecNo(), row); // not re-sorted
     EXPECT_EQ(suchen->Model()->data(suchen->Model()->index(row, 1)).toString(), "zuletzt");
-    EXPECT_EQ(Committed("where titel = 'zuletzt'").size(), 0u); // saved, not committed
-    suchen->ListAllNotes();
-    EXPECT_EQ(ListedTitles().last(), "zuletzt");
-
-    dm->SharedTransaction.Commit();
+    // Saved means durable: another connection sees it at once, and the list stays open.
     const auto saved = Committed("where titel = 'zuletzt'");
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved[0].text, "Zeile 1\r\nZeile 2");
+    EXPECT_TRUE(liste().Active());
+    suchen->ListAllNotes();
+    EXPECT_EQ(ListedTitles().last(), "zuletzt");
 }
 
 TEST_F(SuchenTest, ShowingAVisibleWindowKeepsListAndSearch) {
@@ -297,9 +299,9 @@ TEST_F(SuchenTest, EditThenMoveSavesAndANewNoteMakesItDurable) {
     EXPECT_EQ(liste().RecNo(), 2);
     EXPECT_EQ(liste().Title(0), "Einkauf neu");
     EXPECT_TRUE(dialogs.empty());
-    EXPECT_TRUE(Committed("where titel = 'Einkauf neu'").empty());
+    EXPECT_EQ(Committed("where titel = 'Einkauf neu'").size(), 1u); // durable when saved
 
-    // Saving a new note commits: the list goes empty and the edit is durable.
+    // Saving a new note commits: the list goes empty.
     anlegen->show();
     anlegen->EditTitel->setText("Neu");
     anlegen->BtnSaveClick();
@@ -456,13 +458,11 @@ TEST_F(SuchenTest, LayoutAndHelpContext) {
 }
 
 TEST_F(SuchenTest, ManyNotesAreFetchedAsTheGridScrolls) {
-    dm->SharedTransaction.StartTransaction();
-    for (int i = 0; i < 400; ++i) {
-        dm->QueryNotizen.SetSQL({BuildInsertStatement(QString("Notiz %1").arg(i, 3, 10, QChar('0')))});
-        dm->QueryNotizen.SetBlobParam("TextParam", QString("Text %1").arg(i));
-        dm->QueryNotizen.ExecSQL();
-    }
-    dm->SharedTransaction.Commit();
+    dm->RunInSharedTransaction(
+        dm->QueryNotizen,
+        {"insert into tblnotizen (id, titel, bemerkung, zeitstempel)",
+         "with recursive n as (select 0 as i from rdb$database union all select i + 1 from n where i < 399)",
+         "select gen_id(GEN_TBLNOTIZEN_ID, 1), 'Notiz ' || lpad(i, 3, '0'), 'Text ' || i, 'NOW' from n"});
     suchen->show();
     EXPECT_LT(suchen->Model()->rowCount(), 406);
     EXPECT_TRUE(suchen->Model()->canFetchMore({}));

@@ -1,4 +1,3 @@
-#include "platform/DbWaitCursor.h"
 #include "platform/ShellOpen.h"
 #include "platform/TrayIcon.h"
 #include "platform/fake/FakeShellOpen.h"
@@ -17,27 +16,6 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <stdexcept>
-
-TEST(DbWaitCursor, SetForTheScopeAndRestoredOnException) {
-    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(TDbWaitCursor::Active());
-    try {
-        TDbWaitCursor wait;
-        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(QGuiApplication::overrideCursor()->pixmap().isNull());
-        EXPECT_TRUE(TDbWaitCursor::Active());
-        {
-            TDbWaitCursor inner;
-            EXPECT_TRUE(TDbWaitCursor::Active());
-        }
-        EXPECT_NE(QGuiApplication::overrideCursor(), nullptr); // the outer guard still holds
-        throw std::runtime_error("statement failed");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(TDbWaitCursor::Active());
-    EXPECT_EQ(TDbWaitCursor::Picture().size(), QSize(32, 32));
-}
 
 TEST(TrayIcon, TooltipIsCutAfter127Characters) {
     UseFakeTrayIcons();

@@ -1,6 +1,7 @@
 // The data module on a real copy of the delivered database: connection, shared transaction,
 // statement objects and the behaviour rules they follow.
 #include "StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <QRegularExpression>
 
@@ -11,7 +12,6 @@ TEST_F(StoreFixture, ConnectsToTheDatabaseInTheProgramDirectory) {
     EXPECT_EQ(dm->DatabaseFileName(), db.Directory() + "notizen.gdb");
     EXPECT_EQ(dm->Database.DatabaseName(), dm->DatabaseFileName());
     EXPECT_EQ(dm->Database.SqlDialect(), 3);
-    EXPECT_EQ(DataModuleNotizen, dm.get());
 }
 
 TEST_F(StoreFixture, DatabaseInfoItems) {
@@ -217,4 +217,61 @@ TEST_F(StoreFixture, ColumnValuesAsText) {
     EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("G"), 7);
     EXPECT_EQ(dm->QueryNotizen.FieldAsInteger("A"), 1);
     EXPECT_NE(ErrorOf([&] { dm->QueryNotizen.FieldAsInteger("E"); }), "");
+}
+
+TEST_F(StoreFixture, SavedNotesKeepTitleAndTextExactly) {
+    const QString title = QString::fromUtf8("Peter's \"Grüße\" -- ' or 1=1");
+    const QString text = QString::fromUtf8("Zeile 1\r\n\tZeile 2 mit ä, ö, ü und €");
+    dm->SaveNewNote(title, text);
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction()) << "the save commits";
+    EXPECT_EQ(Scalar(*dm, "select titel from tblnotizen", "TITEL"), title);
+    EXPECT_EQ(Scalar(*dm, "select bemerkung from tblnotizen", "BEMERKUNG"), text);
+    // What the title literal of a statement stores, the bound title stores too.
+    dm->RunInSharedTransaction(
+        dm->QueryNotizen, {"insert into tblnotizen (id, titel) values (99, '" + QuoteSqlText(title) + "')"});
+    EXPECT_EQ(Scalar(*dm, "select count(distinct titel) as n from tblnotizen", "N"), "1");
+    EXPECT_EQ(
+        Scalar(*dm, "select count(*) as n from tblnotizen where titel = '" + QuoteSqlText(title) + "'", "N"),
+        "2");
+    dm->DeleteNote(99);
+    EXPECT_EQ(Scalar(*dm, "select count(*) as n from tblnotizen", "N"), "1");
+}
+
+TEST_F(StoreFixture, ATextTooLongForItsParameterIsRefusedNotWrapped) {
+    // The length of a text parameter is a 16-bit number: 40,000 bytes must not become 7,232.
+    dm->QueryInternes.SetSQL({"select cast(:P as varchar(32765)) as v from rdb$database"});
+    dm->QueryInternes.SetTextParam("P", QString(40000, QLatin1Char('x')));
+    const std::string error = ErrorOf([&] { dm->QueryInternes.Open(); });
+    EXPECT_NE(error.find("too long"), std::string::npos) << error;
+    EXPECT_FALSE(dm->QueryInternes.Active());
+    // The largest text that fits still travels whole.
+    dm->QueryInternes.SetSQL({"select char_length(cast(:P as varchar(32765))) as n from rdb$database"});
+    dm->QueryInternes.SetTextParam("P", QString(32765, QLatin1Char('y')));
+    dm->QueryInternes.Open();
+    EXPECT_EQ(dm->QueryInternes.FieldAsInteger("N"), 32765);
+}
+
+TEST_F(StoreFixture, ClosingRunsEveryStepAndReportsTheFirstError) {
+    // A second transaction on the same connection holds a note that must not be lost.
+    TSharedTransaction second(dm->Database);
+    TQuery insert(dm->Database, second, "Insert");
+    insert.SetSQL({"insert into tblnotizen (id, titel) values (7, 'zweite')"});
+    insert.ExecSQL();
+    // The shared transaction's handle is ended behind its back: its commit will fail.
+    dm->SharedTransaction.StartTransaction();
+    isc_tr_handle stale = *dm->SharedTransaction.impl()->tr.Handle();
+    ISC_STATUS_ARRAY status;
+    fb::Client().isc_commit_transaction(status, &stale);
+
+    const std::string error = ErrorOf([&] { dm->Database.Close(); });
+    EXPECT_NE(error, "") << "the failed commit is reported";
+    EXPECT_FALSE(dm->Database.Connected()) << "the detach ran all the same";
+    EXPECT_FALSE(dm->SharedTransaction.InTransaction());
+    EXPECT_FALSE(second.InTransaction());
+    TDataModuleNotizen other(db.Directory());
+    ASSERT_TRUE(other.DataModuleCreate());
+    EXPECT_EQ(Scalar(other, "select titel from tblnotizen where id = 7", "TITEL"), "zweite")
+        << "the other transaction was committed";
+    // The connection opens again.
+    EXPECT_EQ(Scalar(*dm, "select titel from tblnotizen where id = 7", "TITEL"), "zweite");
 }

@@ -21,7 +21,7 @@ TEST_F(NotizListeTest, FieldsWhileClosedOrEmpty) {
     EXPECT_EQ(list().TitleLength(), 50);
 }
 
-TEST_F(NotizListeTest, EditAndPostWithoutCommit) {
+TEST_F(NotizListeTest, APostedEditIsDurableAtOnceAndTheListStaysOpen) {
     AddNote("Einkauf", "Milch");
     AddNote("Arbeit", "Bericht");
     list().SetSelectSQL("select * from tblnotizen order by tblnotizen.titel asc ");
@@ -37,11 +37,17 @@ TEST_F(NotizListeTest, EditAndPostWithoutCommit) {
     EXPECT_EQ(list().State(), TDataSetState::Browse);
     EXPECT_EQ(list().Title(0), "Arbeit neu");
     EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "Bericht");
-    EXPECT_TRUE(dm->SharedTransaction.InTransaction()) << "posting does not commit";
-    dm->SharedTransaction.Commit();
-    EXPECT_FALSE(list().Active());
-    EXPECT_EQ(Scalar(*dm, "select bemerkung from tblnotizen where titel = 'Arbeit neu'", "BEMERKUNG"),
+    EXPECT_TRUE(dm->SharedTransaction.InTransaction()) << "a commit-retaining keeps the transaction";
+    EXPECT_TRUE(list().Active());
+    // Another connection sees the change without any commit of this one.
+    TDataModuleNotizen other(db.Directory());
+    ASSERT_TRUE(other.DataModuleCreate());
+    EXPECT_EQ(Scalar(other, "select bemerkung from tblnotizen where titel = 'Arbeit neu'", "BEMERKUNG"),
               "Bericht");
+    // The list goes on where it was.
+    EXPECT_EQ(list().RecNo(), 0);
+    list().Next();
+    EXPECT_EQ(list().FieldAsString("TITEL"), "Einkauf");
 }
 
 namespace {
@@ -59,7 +65,8 @@ void AddManyNotes(TDataModuleNotizen& m, int count) {
 TEST_F(NotizListeTest, FetchesRowsOnlyAsAsked) {
     AddManyNotes(*dm, 1000);
     std::vector<std::pair<int, int>> appended;
-    QObject::connect(&list(), &TNotizListe::RowsAppended, [&](int a, int b) { appended.emplace_back(a, b); });
+    QObject::connect(&list(), &TNotizListe::RowsAboutToBeInserted,
+                     [&](int a, int b) { appended.emplace_back(a, b); });
     list().Open();
     const int first = list().RowCount();
     EXPECT_GT(first, 0);
@@ -245,7 +252,7 @@ TEST_F(NotizListeTest, InsertedRowIsSavedWhenMovingAway) {
     AddNote("A", "1");
     list().Open();
     int inserted = -1;
-    QObject::connect(&list(), &TNotizListe::RowInserted, [&](int r) { inserted = r; });
+    QObject::connect(&list(), &TNotizListe::RowsAboutToBeInserted, [&](int r, int) { inserted = r; });
     list().Insert();
     EXPECT_EQ(inserted, 0);
     EXPECT_EQ(list().RowCount(), 2);
@@ -325,25 +332,22 @@ TEST_F(NotizListeTest, EndingTheModuleCommitsSavedWorkOnly) {
     EXPECT_EQ(Scalar(again, "select count(*) as n from tblnotizen where titel = 'B'", "N"), "1");
 }
 
-TEST_F(NotizListeTest, SecondConnectionFailsAtOnceOnALockedRow) {
+TEST_F(NotizListeTest, AnUncommittedChangeElsewhereFailsTheSaveAtOnce) {
     AddNote("A", "1");
-    list().Open();
-    list().Edit();
-    list().SetFieldValue("TITEL", "erste");
-    list().Post(); // not committed: the row stays locked
+    TDataModuleNotizen holder(db.Directory());
+    ASSERT_TRUE(holder.DataModuleCreate());
+    holder.SharedTransaction.StartTransaction();
+    holder.QueryNotizen.SetSQL({"update tblnotizen set titel = 'erste'"});
+    holder.QueryNotizen.ExecSQL(); // not committed: the row stays locked
 
-    TDataModuleNotizen second(db.Directory());
-    ASSERT_TRUE(second.DataModuleCreate());
-    EXPECT_EQ(DataModuleNotizen, dm.get()) << "the first module stays the process-wide one";
-    TNotizListe& other = second.DataSetNotizliste;
-    other.Open();
-    EXPECT_EQ(other.FieldAsString("TITEL"), "A") << "reading does not wait for uncommitted changes";
-    other.Edit();
-    other.SetFieldValue("TITEL", "zweite");
+    list().Open();
+    EXPECT_EQ(list().FieldAsString("TITEL"), "A") << "reading does not wait for uncommitted changes";
+    list().Edit();
+    list().SetFieldValue("TITEL", "zweite");
     QElapsedTimer timer;
     timer.start();
     try {
-        other.Post();
+        list().Post();
         FAIL() << "no lock conflict";
     } catch (const fb::Error& e) {
         EXPECT_TRUE(e.IsLockConflict()) << e.what();
@@ -351,20 +355,80 @@ TEST_F(NotizListeTest, SecondConnectionFailsAtOnceOnALockedRow) {
             << e.what();
     }
     EXPECT_LT(timer.elapsed(), 3000) << "no waiting";
-    EXPECT_EQ(other.State(), TDataSetState::Edit) << "the edit stays for correcting or abandoning";
+    EXPECT_EQ(list().State(), TDataSetState::Edit) << "the edit stays for correcting or abandoning";
+    EXPECT_EQ(list().FieldAsString("TITEL"), "zweite");
 
-    dm->SharedTransaction.Commit(); // the first connection's commit closes only its own list
-    EXPECT_FALSE(list().Active());
-    EXPECT_TRUE(other.Active());
-    other.Cancel();
-    second.SharedTransaction.Commit(); // a new transaction sees the first one's change
-    other.Open();
-    EXPECT_EQ(other.FieldAsString("TITEL"), "erste");
-    other.Edit();
-    other.SetFieldValue("TITEL", "zweite");
-    other.Post();
-    second.SharedTransaction.Commit();
-    EXPECT_EQ(Scalar(*dm, "select * from tblnotizen", "TITEL"), "zweite");
+    holder.SharedTransaction.Commit();
+    // Tried again after the other commit: that change is not overwritten.
+    EXPECT_THROW(list().Post(), TChangedMeanwhile);
+    EXPECT_EQ(Scalar(holder, "select * from tblnotizen", "TITEL"), "erste");
+}
+
+TEST_F(NotizListeTest, ASaveOverAnotherProgramsChangeIsRefusedAndNothingIsLost) {
+    AddNote("Preis", "10 Euro");
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "12 Euro");
+
+    // Another program saves its change of the same note first.
+    TDataModuleNotizen other(db.Directory());
+    ASSERT_TRUE(other.DataModuleCreate());
+    other.DataSetNotizliste.Open();
+    other.DataSetNotizliste.Edit();
+    other.DataSetNotizliste.SetFieldValue("BEMERKUNG", "11 Euro");
+    other.DataSetNotizliste.Post();
+
+    try {
+        list().Post();
+        FAIL() << "the other program's change was overwritten";
+    } catch (const TChangedMeanwhile& e) {
+        EXPECT_NE(std::string(e.what()).find("von einem anderen Programm geändert"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(list().State(), TDataSetState::Edit);
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "12 Euro") << "the user's own text stays";
+    EXPECT_THROW(list().Post(), TChangedMeanwhile) << "saving again does not overwrite either";
+    EXPECT_EQ(Scalar(other, "select * from tblnotizen", "BEMERKUNG"), "11 Euro");
+
+    // Cancel shows the stored note; an edit from there is saved.
+    list().Cancel();
+    EXPECT_EQ(list().FieldAsString("BEMERKUNG"), "11 Euro");
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "11 Euro, 12 Euro");
+    list().Post();
+    EXPECT_EQ(Scalar(other, "select * from tblnotizen", "BEMERKUNG"), "11 Euro, 12 Euro");
+
+    // A title change meanwhile counts as well, and so does a note deleted meanwhile.
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "x");
+    other.RunInSharedTransaction(other.QueryNotizen, {"update tblnotizen set titel = 'preis'"});
+    EXPECT_THROW(list().Post(), TChangedMeanwhile);
+    list().Cancel();
+    EXPECT_EQ(list().FieldAsString("TITEL"), "preis");
+    list().Edit();
+    list().SetFieldValue("BEMERKUNG", "y");
+    other.DeleteNote(list().FieldValue("ID").toLongLong());
+    try {
+        list().Post();
+        FAIL() << "a deleted note was saved";
+    } catch (const TChangedMeanwhile& e) {
+        EXPECT_NE(std::string(e.what()).find("gelöscht"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(Scalar(other, "select count(*) as n from tblnotizen", "N"), "0");
+}
+
+TEST_F(NotizListeTest, ARefusedSaveLetsGoOfTheRow) {
+    AddNote("A", "1");
+    list().Open();
+    list().Edit();
+    list().SetFieldValue("TITEL", "hier");
+    TDataModuleNotizen other(db.Directory());
+    ASSERT_TRUE(other.DataModuleCreate());
+    other.RunInSharedTransaction(other.QueryNotizen, {"update tblnotizen set titel = 'dort'"});
+    EXPECT_THROW(list().Post(), TChangedMeanwhile);
+    // The other program can go on changing the note while this one still edits.
+    other.RunInSharedTransaction(other.QueryNotizen, {"update tblnotizen set titel = 'dort 2'"});
+    EXPECT_EQ(Scalar(other, "select * from tblnotizen", "TITEL"), "dort 2");
 }
 
 TEST_F(NotizListeTest, OpeningWhileClosedConnectsAndBroadcasts) {
@@ -388,7 +452,7 @@ TEST_F(NotizListeTest, AThrowingHandlerDoesNotStopTheCommit) {
     list().Open();
     dm->QueryInternes.SetSQL({"select * from tblinterna"});
     dm->QueryInternes.Open();
-    QObject::connect(&list(), &TNotizListe::RowsReset, [&] {
+    QObject::connect(&list(), &TNotizListe::Reset, [&] {
         if (!list().Active())
             list().FieldAsString("TITEL"); // throws: the list is closed
     });

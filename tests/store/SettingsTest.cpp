@@ -1,6 +1,5 @@
 // Settings table operations on a fresh copy of the delivered database.
 #include "common/TempDatabase.h"
-#include "platform/DbWaitCursor.h"
 #include "store/FieldText.h"
 #include "store/SettingsStatements.h"
 #include "store/TDataModuleNotizen.h"
@@ -47,12 +46,8 @@ protected:
     void SetUp() override {
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
         ASSERT_TRUE(dm->DataModuleCreate()) << dm->LastConnectError().toStdString();
-        DataModuleNotizen = dm.get();
     }
-    void TearDown() override {
-        DataModuleNotizen = nullptr;
-        dm.reset();
-    }
+    void TearDown() override { dm.reset(); }
 
     // Runs a change through the notes statement object and commits.
     void Exec(const QString& sql) { dm->RunInSharedTransaction(dm->QueryNotizen, {sql}); }
@@ -90,100 +85,96 @@ protected:
 };
 
 TEST_F(SettingsTest, CountLeavesTheTransactionOpenAndCommitsNothing) {
-    EXPECT_EQ(CountSettingsRows(), 0);
+    EXPECT_EQ(CountSettingsRows(*dm), 0);
     EXPECT_TRUE(dm->SharedTransaction.InTransaction());
     EXPECT_TRUE(dm->QueryInternes.Active());
     dm->SharedTransaction.Commit();
     Exec("insert into tblinterna (FIRSTSTART) values (5)");
-    EXPECT_EQ(CountSettingsRows(), 1);
+    EXPECT_EQ(CountSettingsRows(*dm), 1);
 }
 
 TEST_F(SettingsTest, FirstStartMarkIsARowAndIsCommitted) {
-    MarkFirstStartDone();
+    MarkFirstStartDone(*dm);
     EXPECT_FALSE(dm->SharedTransaction.InTransaction());
-    EXPECT_FALSE(TDbWaitCursor::Active());
     EXPECT_EQ(CommittedRows(), QStringList{"0|null|null"});
-    EXPECT_EQ(CountSettingsRows(), 1);
+    EXPECT_EQ(CountSettingsRows(*dm), 1);
     // It does not count: a second call makes a second row.
-    MarkFirstStartDone();
+    MarkFirstStartDone(*dm);
     EXPECT_EQ(CommittedRows().size(), 2);
 }
 
 TEST_F(SettingsTest, EmptyTable) {
     // Reading: no date, the flag counts as on.
-    TSettingsRow row = ReadSettings();
+    TSettingsRow row = ReadSettings(*dm);
     EXPECT_EQ(row.lastUpdateTestDatum, "");
     EXPECT_EQ(row.automaticUpdate, "");
     EXPECT_EQ(AutomaticUpdateMeaning(row.automaticUpdate), std::optional<bool>(true));
     EXPECT_TRUE(dm->SharedTransaction.InTransaction());
 
     // Storing the flag without a row stores nothing and ends the transaction.
-    StoreAutomaticUpdateFlag(false);
+    StoreAutomaticUpdateFlag(*dm, false);
     EXPECT_FALSE(dm->SharedTransaction.InTransaction());
     EXPECT_TRUE(CommittedRows().isEmpty());
-    EXPECT_EQ(AutomaticUpdateMeaning(ReadSettings().automaticUpdate), std::optional<bool>(true));
+    EXPECT_EQ(AutomaticUpdateMeaning(ReadSettings(*dm).automaticUpdate), std::optional<bool>(true));
 
     // The update check date makes the one row; the other columns stay null.
-    RecordUpdateCheckDate();
+    RecordUpdateCheckDate(*dm);
     EXPECT_FALSE(dm->SharedTransaction.InTransaction());
     EXPECT_EQ(CommittedRows(), QStringList{"null|" + Today() + "|null"});
-    EXPECT_EQ(CountSettingsRows(), 1);
+    EXPECT_EQ(CountSettingsRows(*dm), 1);
 }
 
 TEST_F(SettingsTest, OneRow) {
-    MarkFirstStartDone();
-    EXPECT_EQ(ReadSettings().automaticUpdate, ""); // null: on
+    MarkFirstStartDone(*dm);
+    EXPECT_EQ(ReadSettings(*dm).automaticUpdate, ""); // null: on
 
-    StoreAutomaticUpdateFlag(false);
+    StoreAutomaticUpdateFlag(*dm, false);
     EXPECT_EQ(CommittedRows(), QStringList{"0|null|0"});
-    EXPECT_EQ(ReadSettings().automaticUpdate, "0");
-    StoreAutomaticUpdateFlag(true);
-    EXPECT_EQ(ReadSettings().automaticUpdate, "1");
+    EXPECT_EQ(ReadSettings(*dm).automaticUpdate, "0");
+    StoreAutomaticUpdateFlag(*dm, true);
+    EXPECT_EQ(ReadSettings(*dm).automaticUpdate, "1");
 
     // An older date is overwritten; no second row.
     Exec("update tblinterna set LASTUPDATETESTDATUM = '01.01.2000'");
-    EXPECT_EQ(ReadSettings().lastUpdateTestDatum, "01.01.2000");
-    RecordUpdateCheckDate();
+    EXPECT_EQ(ReadSettings(*dm).lastUpdateTestDatum, "01.01.2000");
+    RecordUpdateCheckDate(*dm);
     EXPECT_EQ(CommittedRows(), QStringList{"0|" + Today() + "|1"});
-    EXPECT_EQ(ReadSettings().lastUpdateTestDatum, Today());
+    EXPECT_EQ(ReadSettings(*dm).lastUpdateTestDatum, Today());
 }
 
 TEST_F(SettingsTest, TwoRowsLeaveNoStatementForTheDate) {
     Exec("insert into tblinterna (FIRSTSTART, LASTUPDATETESTDATUM) values (0, '01.01.2000')");
     Exec("insert into tblinterna (FIRSTSTART, LASTUPDATETESTDATUM) values (0, '02.02.2000')");
-    EXPECT_EQ(ErrorOf([] { RecordUpdateCheckDate(); }), "Empty SQL Statement");
+    EXPECT_EQ(ErrorOf([&] { RecordUpdateCheckDate(*dm); }), "Empty SQL Statement");
     // Nothing written, nothing committed: the transaction it started is still active.
     EXPECT_TRUE(dm->SharedTransaction.InTransaction());
     const QStringList rows = CommittedRows();
     EXPECT_EQ(rows.size(), 2);
     EXPECT_FALSE(rows.join(",").contains(Today()));
     // Reading takes the first row the server returns.
-    EXPECT_TRUE(ReadSettings().lastUpdateTestDatum.startsWith("0"));
+    EXPECT_TRUE(ReadSettings(*dm).lastUpdateTestDatum.startsWith("0"));
 }
 
 TEST_F(SettingsTest, CommitClosesTheOpenList) {
     dm->DataSetNotizliste.Open();
     ASSERT_TRUE(dm->DataSetNotizliste.Active());
-    MarkFirstStartDone();
+    MarkFirstStartDone(*dm);
     EXPECT_FALSE(dm->DataSetNotizliste.Active());
 
     dm->DataSetNotizliste.Open();
-    StoreAutomaticUpdateFlag(true);
+    StoreAutomaticUpdateFlag(*dm, true);
     EXPECT_FALSE(dm->DataSetNotizliste.Active());
 
     dm->DataSetNotizliste.Open();
-    RecordUpdateCheckDate();
+    RecordUpdateCheckDate(*dm);
     EXPECT_FALSE(dm->DataSetNotizliste.Active());
 }
 
-TEST_F(SettingsTest, ServerErrorsReachTheCallerAndRestoreThePointer) {
+TEST_F(SettingsTest, ServerErrorsReachTheCaller) {
     Exec("drop table tblinterna");
-    EXPECT_NE(ErrorOf([] { CountSettingsRows(); }), "");
-    EXPECT_NE(ErrorOf([] { MarkFirstStartDone(); }), "");
-    EXPECT_FALSE(TDbWaitCursor::Active());
-    EXPECT_NE(ErrorOf([] { ReadSettings(); }), "");
-    EXPECT_FALSE(TDbWaitCursor::Active());
-    EXPECT_NE(ErrorOf([] { StoreAutomaticUpdateFlag(true); }), "");
-    EXPECT_FALSE(TDbWaitCursor::Active());
-    EXPECT_NE(ErrorOf([] { RecordUpdateCheckDate(); }), "");
+    EXPECT_NE(ErrorOf([&] { CountSettingsRows(*dm); }), "");
+    EXPECT_NE(ErrorOf([&] { MarkFirstStartDone(*dm); }), "");
+    EXPECT_NE(ErrorOf([&] { ReadSettings(*dm); }), "");
+    EXPECT_NE(ErrorOf([&] { StoreAutomaticUpdateFlag(*dm, true); }), "");
+    EXPECT_NE(ErrorOf([&] { RecordUpdateCheckDate(*dm); }), "");
 }

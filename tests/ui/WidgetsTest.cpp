@@ -1,16 +1,21 @@
 #include "ui/ConnectionStatusBar.h"
+#include "ui/DbWaitCursor.h"
 #include "ui/ImageListMain.h"
 #include "ui/WindowLook.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace {
 
@@ -119,4 +124,34 @@ TEST(WindowLook, SkyBlueClassicFontAndToolbarStrip) {
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a));
     ASSERT_TRUE(button);
     EXPECT_EQ(button->size(), QSize(24, 24));
+
+    // Laid out by the main window the strip keeps its height, and the client starts below it.
+    auto* client = new QWidget(&w);
+    w.setCentralWidget(client);
+    w.resize(400, 200);
+    w.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->geometry(), QRect(0, 0, 400, 43));
+    EXPECT_EQ(client->y(), 43);
+}
+
+TEST(DbWaitCursor, SetForTheScopeAndRestoredOnException) {
+    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(TDbWaitCursor::Active());
+    try {
+        TDbWaitCursor wait;
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(QGuiApplication::overrideCursor()->pixmap().isNull());
+        EXPECT_TRUE(TDbWaitCursor::Active());
+        {
+            TDbWaitCursor inner;
+            EXPECT_TRUE(TDbWaitCursor::Active());
+        }
+        EXPECT_NE(QGuiApplication::overrideCursor(), nullptr); // the outer guard still holds
+        throw std::runtime_error("statement failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(TDbWaitCursor::Active());
+    EXPECT_EQ(TDbWaitCursor::Picture().size(), QSize(32, 32));
 }

@@ -32,14 +32,12 @@ protected:
             return (r.buttons & mbYes) ? TModalResult::Yes : TModalResult::OK;
         });
         dm = std::make_unique<TDataModuleNotizen>(db.Directory());
-        DataModuleNotizen = dm.get();
         ASSERT_TRUE(dm->DataModuleCreate());
-        window = std::make_unique<TfrmUpdate>();
+        window = std::make_unique<TfrmUpdate>(*dm);
         window->UpdateEngine->URL = engine.URL;
     }
     void TearDown() override {
         window.reset();
-        DataModuleNotizen = nullptr;
         dm.reset();
         SetDialogAnswerer({});
         EngineFixture::TearDown();
@@ -123,7 +121,6 @@ TEST_F(UpdateWindowFixture, ProgressWithoutLengthStaysEmpty) {
 
 TEST_F(UpdateWindowFixture, LayoutAndFirstShow) {
     TfrmUpdate& w = *window;
-    EXPECT_EQ(frmUpdate, &w);
     EXPECT_EQ(w.windowTitle(), "Web-Update (Zettelwerk)");
     EXPECT_EQ(w.size(), QSize(499, 113));
     EXPECT_EQ(w.property("helpContext").toInt(), 1006);
@@ -149,17 +146,17 @@ TEST_F(UpdateWindowFixture, LayoutAndFirstShow) {
 }
 
 TEST_F(UpdateWindowFixture, CheckBoxStateSurvivesCloseAndShow) {
-    MarkFirstStartDone(); // the settings row; without one nothing is stored
+    MarkFirstStartDone(*dm); // the settings row; without one nothing is stored
     window->show();
     window->CBAutomaticUpdateEnabled->setChecked(false);
     window->close();
     window->CBAutomaticUpdateEnabled->setChecked(true);
-    EXPECT_EQ(ReadSettings().automaticUpdate, "0");
+    EXPECT_EQ(ReadSettings(*dm).automaticUpdate, "0");
     window->show();
     EXPECT_FALSE(window->CBAutomaticUpdateEnabled->isChecked());
     window->CBAutomaticUpdateEnabled->setChecked(true);
     window->close();
-    EXPECT_EQ(ReadSettings().automaticUpdate, "1");
+    EXPECT_EQ(ReadSettings(*dm).automaticUpdate, "1");
 }
 
 TEST_F(UpdateWindowFixture, NoNewVersionTwiceShowsTheBoxTwiceAndCloses) {
@@ -236,8 +233,8 @@ TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar
 }
 
 TEST_F(UpdateWindowFixture, HandOffEndsTheProgramWithTheWindowStillShown) {
-    MarkFirstStartDone();
-    StoreAutomaticUpdateFlag(true);
+    MarkFirstStartDone(*dm);
+    StoreAutomaticUpdateFlag(*dm, true);
     Serve("prog_new", "new");
     ServeControlFile(
         "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
@@ -253,6 +250,6 @@ TEST_F(UpdateWindowFixture, HandOffEndsTheProgramWithTheWindowStillShown) {
     ASSERT_EQ(platform.process.started.size(), 1);
     EXPECT_TRUE(platform.process.started[0].startsWith(TmpDir() + "/upd.exe "));
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(ReadSettings().automaticUpdate, "1") << "the closing handler did not run";
+    EXPECT_EQ(ReadSettings(*dm).automaticUpdate, "1") << "the closing handler did not run";
     EXPECT_EQ(window->StatusBar1->currentMessage().left(6), "Spawn ");
 }

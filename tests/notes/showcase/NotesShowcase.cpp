@@ -1,7 +1,6 @@
 // Shows both note windows with sample notes on a copy of the delivered database, for
 // screenshots: notes_showcase [anlegen|suchen|edit] [seconds]
 #include "common/TempDatabase.h"
-#include "notes/NoteStatements.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
 #include "store/TDataModuleNotizen.h"
@@ -19,10 +18,9 @@ int main(int argc, char** argv) {
     const int seconds = argc > 2 ? atoi(argv[2]) : 20;
 
     TTempDatabase db;
-    TfrmAnlegen anlegen;
-    TfrmSuchen suchen;
     TDataModuleNotizen dm(db.Directory());
-    DataModuleNotizen = &dm;
+    TfrmAnlegen anlegen(dm);
+    TfrmSuchen suchen(dm);
     QObject::connect(&dm, &TDataModuleNotizen::Connected, [&](const QString& file) {
         anlegen.StatusBar()->MarkConnected(file);
         suchen.StatusBar()->MarkConnected(file);
@@ -40,13 +38,8 @@ int main(int argc, char** argv) {
         {"Bücherliste", "Der Zauberberg\r\nEffi Briest\r\nDie Blechtrommel"},
         {"Router", "Passwort steht auf der Rückseite des Geräts"},
     };
-    dm.SharedTransaction.StartTransaction();
-    for (const auto& [title, text] : notes) {
-        dm.QueryNotizen.SetSQL({BuildInsertStatement(title)});
-        dm.QueryNotizen.SetBlobParam("TextParam", text);
-        dm.QueryNotizen.ExecSQL();
-    }
-    dm.SharedTransaction.Commit();
+    for (const auto& [title, text] : notes)
+        dm.SaveNewNote(title, text);
 
     if (what == "anlegen") {
         anlegen.move(20, 20);

@@ -1,4 +1,4 @@
-#include "admin/DatabaseBackup.h"
+#include "store/DatabaseBackup.h"
 
 #include "store/fb/FbError.h"
 #include "store/fb/FbService.h"
@@ -10,9 +10,6 @@
 #include <cstring>
 
 namespace {
-
-const std::string kUser = "sysdba";
-const std::string kPassword = "lanternix";
 
 std::string Native(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -41,11 +38,11 @@ QString RestoreTempFile(const QString& database) {
     return database + QStringLiteral(".restore");
 }
 
-void BackupDatabaseFile(fb::Service& service, const QString& database, const QString& backupFile,
-                        const std::function<void()>& idle) {
+void BackupDatabaseFile(fb::Service& service, const TCredentials& credentials, const QString& database,
+                        const QString& backupFile, const std::function<void()>& idle) {
     const QString temp = BackupTempFile(backupFile);
     RemoveQuietly(temp);
-    service.Attach(kUser, kPassword);
+    service.Attach(credentials.user.toStdString(), credentials.password.toStdString());
     try {
         service.StartBackup(Native(database), Native(temp));
         service.WaitUntilFinished(idle);
@@ -60,17 +57,20 @@ void BackupDatabaseFile(fb::Service& service, const QString& database, const QSt
     ReplaceFile(temp, backupFile);
 }
 
-void RestoreDatabaseFile(fb::Service& service, const QString& backupFile, const QString& database,
-                         const std::function<void()>& idle, const std::function<void()>& beforeReplace) {
+void RestoreDatabaseFile(fb::Service& service, const TCredentials& credentials, const QString& backupFile,
+                         const QString& database, const std::function<void()>& idle,
+                         const std::function<void()>& beforeReplace) {
     const QString temp = RestoreTempFile(database);
     RemoveQuietly(temp);
-    service.Attach(kUser, kPassword);
+    const std::string user = credentials.user.toStdString();
+    const std::string password = credentials.password.toStdString();
+    service.Attach(user, password);
     try {
         service.StartRestore(Native(backupFile), Native(temp), kRestorePageSize, true);
         service.WaitUntilFinished(idle);
         // A restore that stopped early (a cut-off backup) may end without an error but
         // leaves the new file shut down.
-        if (!QFileInfo::exists(temp) || fb::DatabaseShutdownMode(Native(temp), kUser, kPassword) != 0)
+        if (!QFileInfo::exists(temp) || fb::DatabaseShutdownMode(Native(temp), user, password) != 0)
             throw fb::Error("Das Backup \"" + Native(backupFile) +
                             "\" ist unvollständig oder beschädigt; die Datenbank bleibt unverändert");
     } catch (...) {

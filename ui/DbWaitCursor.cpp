@@ -1,4 +1,4 @@
-#include "platform/DbWaitCursor.h"
+#include "ui/DbWaitCursor.h"
 
 #include <QCursor>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "admin/RichTextFont.h"
+#include "ui/RichTextFont.h"
 
 #include <QFontDatabase>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "notes/QuitWatch.h"
+#include "ui/QuitWatch.h"
 
 #include <QCoreApplication>
 #include <QEvent>

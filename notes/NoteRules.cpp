@@ -1,0 +1,37 @@
+#include "notes/NoteRules.h"
+
+QString UpperAtoZ(const QString& text) {
+    QString upper = text;
+    for (QChar& c : upper) {
+        const char16_t u = c.unicode();
+        if (u >= u'a' && u <= u'z')
+            c = QChar(char16_t(u - (u'a' - u'A')));
+    }
+    return upper;
+}
+
+int TitleColumnWidth(int gridOuterWidth, int markerColumnWidth) {
+    return gridOuterWidth - markerColumnWidth - 4;
+}
+
+int SearchFieldWidth(int searchPanelWidth) {
+    return searchPanelWidth - 20;
+}
+
+QString MemoTextToStored(const QString& rawMemoText) {
+    QString stored;
+    stored.reserve(rawMemoText.size() + rawMemoText.size() / 16);
+    for (const QChar c : rawMemoText) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QLatin1Char('\n'))
+            stored += QLatin1String("\r\n");
+        else
+            stored += c;
+    }
+    return stored;
+}
+
+QString StoredTextToMemo(const QString& stored) {
+    QString memo = stored;
+    memo.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return memo;
+}
