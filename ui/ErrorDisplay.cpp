@@ -19,9 +19,6 @@ void ShowErrorText(const QString& message, const QString& details) {
                                      TMsgDlgType::Error, mbOK, 0, details});
 }
 
-namespace {
-
-// The type of the exception being handled, for the details of "Unbekannter Fehler".
 QString CurrentExceptionType() {
     const std::type_info* type = abi::__cxa_current_exception_type();
     if (!type)
@@ -32,8 +29,6 @@ QString CurrentExceptionType() {
     return QStringLiteral("Ausnahme vom Typ ") +
            QString::fromUtf8(status == 0 && name ? name.get() : type->name());
 }
-
-} // namespace
 
 void ShowException(const std::exception& e) {
     ShowErrorText(QString::fromUtf8(e.what()));

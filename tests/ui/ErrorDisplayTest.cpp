@@ -87,9 +87,13 @@ TEST(ErrorDisplay, AnUnknownExceptionNamesItsTypeInTheDetails) {
     QTimer::singleShot(0, &target, [] { throw UnusualFailure{}; });
     for (int i = 0; i < 20 && seen.isEmpty(); ++i)
         QCoreApplication::processEvents();
+    // The same from a guarded handler.
+    RunGuarded([] { throw UnusualFailure{}; });
     SetDialogAnswerer({});
 
-    ASSERT_EQ(seen.size(), 1);
-    EXPECT_EQ(seen[0].text, "Unbekannter Fehler.");
-    EXPECT_TRUE(seen[0].details.contains("UnusualFailure")) << seen[0].details.toStdString();
+    ASSERT_EQ(seen.size(), 2);
+    for (const TDialogRequest& r : seen) {
+        EXPECT_EQ(r.text, "Unbekannter Fehler.");
+        EXPECT_TRUE(r.details.contains("UnusualFailure")) << r.details.toStdString();
+    }
 }
