@@ -163,7 +163,7 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
         SystemMessageBox(
             QStringLiteral("Datei ZETTELWERK.INF auf Updateserver nicht gefunden -> WUPDATE.LOG\n"
                            "Internetzugang freigeschaltet?"),
-            QStringLiteral("Fehler"));
+            QStringLiteral("Fehler"), StatusText(statusStr, statusCode, errCode));
         BitBtnUpdate->setText(kCaptionReady);
         BitBtnUpdate->setEnabled(true);
     } else if (statusCode == 4) {

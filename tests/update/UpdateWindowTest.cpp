@@ -184,6 +184,12 @@ TEST_F(UpdateWindowFixture, MissingControlFileShowsErrorBoxAndEnablesTheButton) 
     window->show();
     Click();
     EXPECT_EQ(Boxes("Fehler", kNotFound), 1);
+    // The engine's own report of the failed download is in the box's details.
+    for (const TDialogRequest& r : dialogs) {
+        if (r.text == kNotFound) {
+            EXPECT_TRUE(r.details.contains(", Status: 6 Error: ")) << r.details.toStdString();
+        }
+    }
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
     EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
