@@ -40,17 +40,32 @@ int printVersion() {
 }
 
 int printUsage() {
-    std::printf("Aufruf: zettelwerk [/debug | -debug]\n"
+    // The man page zettelwerk(1) states the same options and variables.
+    std::printf("Aufruf: zettelwerk [/debug | -debug | --version | --help]\n"
                 "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
                 "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
                 "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
                 "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
+                "\n"
+                "Optionen:\n"
                 "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
                 "  --version       Version ausgeben\n"
                 "  --help          diese Hilfe\n"
-                "Umgebung: ZW_QUIT_WHEN_IDLE=1 beendet das Programm, sobald es bereit ist;\n"
-                "ZW_AUTO_ANSWER=default beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
-                "und schreibt sie auf die Fehlerausgabe (für automatische Tests).\n");
+                "\n"
+                "Umgebung:\n"
+                "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
+                "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
+                "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine\n"
+                "                            in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
+                "  XDG_CACHE_HOME            Cache-Verzeichnis mit der Konfiguration der\n"
+                "                            Datenbank-Engine (sonst ~/.cache)\n"
+                "  FIREBIRD, FIREBIRD_LOCK, FIREBIRD_TMP\n"
+                "                            Verzeichnisse der Datenbank-Engine, wenn gesetzt\n"
+                "  ZETTELWERK_UPDATE_SERVER  Update-Server für diesen Lauf (Schema und Rechner)\n"
+                "  ZW_QUIT_WHEN_IDLE=1       beendet das Programm, sobald es bereit ist\n"
+                "  ZW_AUTO_ANSWER=default    beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
+                "                            und schreibt sie auf die Fehlerausgabe (für automatische\n"
+                "                            Tests)\n");
     return 0;
 }
 
@@ -137,9 +152,12 @@ int main(int argc, char** argv) {
                          [&windows](const QString& fileName) { MarkConnected(windows, fileName); });
         bool quitRequested = false;
         if (!dataModule.DataModuleCreate()) {
+            // The engine's reason tells a lock-directory problem from a damaged or missing file.
+            QStringList cause{directoryError, dataModule.LastConnectError()};
+            cause.removeAll(QString());
             MessageDlg(
                 QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
-                TMsgDlgType::Custom, mbOK);
+                TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;
         }
@@ -159,7 +177,7 @@ int main(int argc, char** argv) {
             exitCode = app.exec();
         }
     } catch (const fb::LibraryError& e) {
-        ShowException(e);
+        ShowErrorText(QString::fromUtf8(e.what()), QString::fromLocal8Bit(e.Detail().c_str()));
         exitCode = 2;
     } catch (const std::exception& e) {
         ShowException(e);

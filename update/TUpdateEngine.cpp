@@ -219,7 +219,6 @@ void TUpdateEngine::RunUpdate() {
     FControlFilePath.clear();
     FUpdaterCommand.clear();
     FSignedVersion.clear();
-    FCheckOnly = false;
     FRefused = false;
     FRunEnd = TRunEnd::NoUpdate;
     PrepareTransfer();
@@ -488,7 +487,6 @@ int TUpdateEngine::VerifyControlFile(const QString& url, const QByteArray& contr
 // Without a public key nothing can be trusted: the announced version is compared with ours
 // (no local file is looked at, no action runs) and the run ends saying why.
 int TUpdateEngine::CheckOnly() {
-    FCheckOnly = true;
     FNewVersion.clear();
     QByteArray bytes;
     if (const std::optional<QByteArray> read = ReadSmallFile(FControlFilePath, kMaxControlFileSize))

@@ -295,7 +295,6 @@ private:
     TTransferContext ctx_;
     std::unique_ptr<QTemporaryDir> FRunDir;
     TRunEnd FRunEnd = TRunEnd::None;
-    bool FCheckOnly = false; // no public key: nothing is downloaded
     bool FRefused = false;
     int FLastTransferReport = 0; // 916 or 917 of the last failed request
     bool FLastTruncated = false; // the last download ended before the announced length

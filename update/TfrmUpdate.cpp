@@ -301,7 +301,7 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
         SystemMessageBox(
             QStringLiteral("Datei ZETTELWERK.INF auf Updateserver nicht gefunden -> WUPDATE.LOG\n"
                            "Internetzugang freigeschaltet?"),
-            QStringLiteral("Fehler"));
+            QStringLiteral("Fehler"), StatusText(statusStr, statusCode, errCode));
         BitBtnUpdate->setText(kCaptionReady);
         BitBtnUpdate->setEnabled(true);
     } else if (statusCode == um::RefusedStatus && errCode == um::rfNoPublicKey) {
@@ -316,7 +316,8 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
     } else if (statusCode == um::RefusedStatus && !RefusalText(errCode).isEmpty() && !refusalShown_) {
         refusalShown_ = true;
         refusalCode_ = errCode;
-        SystemMessageBox(RefusalText(errCode), QStringLiteral("Fehler"));
+        SystemMessageBox(RefusalText(errCode), QStringLiteral("Fehler"),
+                         StatusText(statusStr, statusCode, errCode));
     } else if (statusCode == 4) {
         SystemMessageBox(QStringLiteral("Keine neue Version von Zettelwerk verfügbar\n"
                                         "Dies ist die aktuelle Version."),

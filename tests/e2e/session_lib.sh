@@ -328,3 +328,18 @@ seed_database() {
   sql "$work/seed.sql" "$db" | grep -v '^$' && fail "seeding the database failed"
   return 0
 }
+
+# expect_clean_database <database>: gfix finds nothing to complain about.
+expect_clean_database() {
+  local out
+  out=$(timeout 120 gfix -v -full -user sysdba -password lanternix "$1" 2>&1)
+  [ -z "$out" ] || fail "gfix finds damage: $out"
+}
+
+# expect_text <database> <where> <text>: the text of the note the condition picks.
+expect_text() {
+  local got
+  got=$(sql_value "$1" "select cast(bemerkung as varchar(2000)) from tblnotizen where $2")
+  echo "text where $2: $got"
+  [ "$got" = "$3" ] || fail "the note where $2 holds '$got', not '$3'"
+}

@@ -48,7 +48,7 @@ new_note() {
   type_text "$text2"
   sleep 0.3
   shot "new_note_typed"
-  click_in "$w" 25 16 # BtnSave
+  click_in "$w" 25 21 # BtnSave
   wait_gone '^Notiz erfassen$' 30
   shot "new_note_saved"
 }
@@ -73,19 +73,19 @@ sleep 1
 shot search_termin
 
 begin "edit and save"
-click_in "$L" 117 16 # BtnEdit
+click_in "$L" 117 21 # BtnEdit
 sleep 0.3
-click_in "$L" 448 58 # DBEditTitel
+click_in "$L" 448 70 # DBEditTitel
 xdotool key ctrl+a
 type_text "Termin verschoben"
 sleep 0.3
 shot edit_typed
-click_in "$L" 90 16 # BtnSave
+click_in "$L" 90 21 # BtnSave
 sleep 1
 shot edit_saved
 
 begin "delete"
-click_in "$L" 180 16 # BtnDelete
+click_in "$L" 180 21 # BtnDelete
 answer_default '^Confirm$' 20 delete_question
 sleep 1
 shot deleted

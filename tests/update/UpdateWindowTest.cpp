@@ -195,6 +195,12 @@ TEST_F(UpdateWindowFixture, MissingControlFileShowsErrorBoxAndEnablesTheButton) 
     window->show();
     Click();
     EXPECT_EQ(Boxes("Fehler", kNotFound), 1);
+    // The engine's own report of the failed download is in the box's details.
+    for (const TDialogRequest& r : dialogs) {
+        if (r.text == kNotFound) {
+            EXPECT_TRUE(r.details.contains(", Status: 6 Error: ")) << r.details.toStdString();
+        }
+    }
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
     EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
@@ -341,6 +347,8 @@ TEST_F(UpdateWindowFixture, RefusedUpdatesShowOneErrorBoxEachAndEndReady) {
     Click();
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].text, TfrmUpdate::RefusalText(um::rfBadSignature));
+    EXPECT_EQ(dialogs[0].details, "Invalid signature in update control file, Status: 11 Error: 4")
+        << "the engine's report as the box's details";
     EXPECT_EQ(window->StatusBar1->currentMessage(), QString::fromUtf8("Update abgelehnt: Signatur ungültig"));
     EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
     EXPECT_TRUE(platform.process.started.isEmpty());
