@@ -1,5 +1,7 @@
 #include "app/ProgramChannel.h"
 
+#include "store/fb/EngineRoot.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -107,10 +110,27 @@ public:
 
 } // namespace
 
-QString ProgramChannelDirectory(const QString& xdgRuntimeDir, const QString& cacheDirectory) {
-    if (QDir::isAbsolutePath(xdgRuntimeDir))
-        return QDir::cleanPath(xdgRuntimeDir);
-    return QDir::cleanPath(cacheDirectory + QStringLiteral("/zettelwerk"));
+QString ProgramChannelDirectory() {
+    fb::TEngineStateFacts facts;
+    auto env = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+    facts.xdgRuntimeDir = env("XDG_RUNTIME_DIR");
+    const std::string standardRuntime = "/run/user/" + std::to_string(::getuid());
+    struct stat st {};
+    if (::lstat(standardRuntime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid())
+        facts.accountRuntimeDir = standardRuntime;
+    facts.xdgCacheHome = env("XDG_CACHE_HOME");
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+        facts.accountHome = pw->pw_dir;
+    facts.home = env("HOME");
+    for (const std::string& base : fb::EngineStateCandidates(facts)) {
+        const QString dir = QString::fromStdString(base);
+        QDir().mkpath(dir);
+        if (::lstat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+            continue; // a link, or someone else's
+        ::chmod(base.c_str(), S_IRWXU);
+        return dir;
+    }
+    return {};
 }
 
 QString ProgramChannelName(const QString& databaseFile) {
@@ -204,7 +224,8 @@ bool TProgramChannel::Listen(QString* error) {
     }
     sockaddr_un address;
     if (!Address(path_, &address))
-        return fail(QStringLiteral("der Name des Sockets ist zu lang"));
+        return fail(path_.isEmpty() ? QStringLiteral("kein eigenes Verzeichnis für den Socket")
+                                    : QStringLiteral("der Name des Sockets ist zu lang"));
     // A socket left by a program that was killed answers nobody: it is replaced. Anything else
     // of that name is not ours to remove.
     const QByteArray name = QFile::encodeName(path_);

@@ -16,9 +16,11 @@
 class QLockFile;
 class QSocketNotifier;
 
-// $XDG_RUNTIME_DIR when it is an absolute path (it is the user's own, mode 0700, and goes with
-// the session); else <cache dir>/zettelwerk, which the caller creates with mode 0700.
-QString ProgramChannelDirectory(const QString& xdgRuntimeDir, const QString& cacheDirectory);
+// The program's directory of this user for the session, where the engine keeps its lock files
+// as well ($XDG_RUNTIME_DIR/zettelwerk, else /run/user/<uid>/zettelwerk, else in the cache
+// directory): the first of fb::EngineStateCandidates() that is, or can be made, this user's own
+// with mode 0700. Every start of the user finds the same one. Empty when none can be made.
+QString ProgramChannelDirectory();
 
 // Programs on different database files are different programs: each file has its own door.
 QString ProgramChannelName(const QString& databaseFile);

@@ -227,7 +227,7 @@ int THelpHook::ShowContext(int context) {
 void THelpHook::ShowHelpError(int result) {
     const QString text = HelpErrorText(result);
     Trace(QStringLiteral("ShowHelpError(%1), \"%2\"").arg(result).arg(text));
-    ShowDialogRequest(TDialogRequest{ApplicationTitle(), text, TMsgDlgType::Warning, mbOK, 0});
+    ShowDialogRequest(TDialogRequest{ApplicationTitle(), text, TMsgDlgType::Warning, mbOK, 0, {}});
 }
 
 void THelpHook::CloseAll() {

@@ -27,7 +27,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
@@ -48,56 +47,67 @@ int printVersion() {
 }
 
 int printUsage() {
-    std::printf("%s",
-                QStringLiteral(
-                    "Aufruf: zettelwerk [--neue-notiz] [--suchen] [/debug | -debug]\n"
-                    "        zettelwerk --export VERZEICHNIS\n"
-                    "        zettelwerk --import DATEI...\n"
-                    "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
-                    "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
-                    "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
-                    "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
-                    "Jeder Aufruf ohne --neue-notiz und --suchen startet ein weiteres Zettelwerk.\n"
-                    "\n"
-                    "  --neue-notiz     das Fenster „Notiz erfassen“ im Zettelwerk öffnen, das für\n"
-                    "                   diesen Benutzer auf derselben notizen.gdb läuft; läuft keins,\n"
-                    "                   startet Zettelwerk und öffnet es dann\n"
-                    "  --suchen         ebenso die „Notizenliste“\n"
-                    "  --export VERZEICHNIS\n"
-                    "                   jede Notiz als UTF-8-Textdatei (der Titel als Dateiname, die\n"
-                    "                   Anlagezeit als Dateizeit) und alle zusammen nach Titel geordnet in\n"
-                    "                   notizen.md in ein neues oder leeres VERZEICHNIS schreiben\n"
-                    "  --import DATEI...\n"
-                    "                   Textdateien (UTF-8) als neue Notizen aufnehmen: der Dateiname als\n"
-                    "                   Titel (ohne .txt, höchstens 50 Zeichen), die Änderungszeit der\n"
-                    "                   Datei als Anlagezeit; vorhandene Notizen bleiben unverändert. Ist\n"
-                    "                   eine Datei nicht lesbar, wird nichts aufgenommen.\n"
-                    "                   --export und --import arbeiten auch, während Zettelwerk läuft,\n"
-                    "                   und brauchen keine grafische Oberfläche.\n"
-                    "  /debug, -debug   Hilfe-Protokoll HelpDebug.txt schreiben\n"
-                    "  --version        Version ausgeben\n"
-                    "  --help           diese Hilfe\n"
-                    "\n"
-                    "Tastenkürzel in den Fenstern:\n"
-                    "  Strg+S   Notiz sichern (Notiz erfassen), Notizänderung sichern (Notizenliste)\n"
-                    "  Strg+F   in das Suchfeld der Notizenliste\n"
-                    "  Strg+N   aus der Notizenliste eine neue Notiz anlegen\n"
-                    "  F5       alle Notizen auflisten (Notizenliste)\n"
-                    "  Esc      das Fenster schließen (mit der Rückfrage, wenn etwas ungesichert ist)\n"
-                    "\n"
-                    "Ein Tastenkürzel für die ganze Arbeitsfläche (etwa Super+N für eine neue Notiz)\n"
-                    "legen Sie in den Tastatureinstellungen der Arbeitsumgebung an, mit dem Befehl\n"
-                    "„zettelwerk --neue-notiz“ (oder „zettelwerk --suchen“):\n"
-                    "  GNOME: Einstellungen > Tastatur > Tastenkürzel anzeigen und anpassen >\n"
-                    "         Eigene Tastenkürzel > +\n"
-                    "  KDE Plasma: Systemeinstellungen > Kurzbefehle > Neu hinzufügen > Befehl oder\n"
-                    "         Skript (oder: Anwendung > Zettelwerk, dann „Notiz anlegen“ ein Kürzel geben)\n"
-                    "\n"
-                    "Umgebung: ZW_QUIT_WHEN_IDLE=1 beendet das Programm, sobald es bereit ist;\n"
-                    "ZW_AUTO_ANSWER=default beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
-                    "und schreibt sie auf die Fehlerausgabe (für automatische Tests).\n")
-                    .toUtf8()
-                    .constData());
+    // The man page zettelwerk(1) states the same options and variables.
+    std::printf(
+        "%s", QStringLiteral(
+                  "Aufruf: zettelwerk [--neue-notiz] [--suchen] [/debug | -debug] | --export VERZEICHNIS | "
+                  "--import DATEI... | --version | --help\n"
+                  "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
+                  "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
+                  "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
+                  "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
+                  "Jeder Aufruf ohne --neue-notiz und --suchen startet ein weiteres Zettelwerk.\n"
+                  "\n"
+                  "Optionen:\n"
+                  "  --neue-notiz         das Fenster „Notiz erfassen“ im Zettelwerk öffnen, das für diesen\n"
+                  "                       Benutzer auf derselben notizen.gdb läuft; läuft keins, startet\n"
+                  "                       Zettelwerk und öffnet es dann\n"
+                  "  --suchen             ebenso die „Notizenliste“\n"
+                  "  --export VERZEICHNIS jede Notiz als UTF-8-Textdatei (der Titel als Dateiname, die\n"
+                  "                       Anlagezeit als Dateizeit) und alle nach Titel geordnet in\n"
+                  "                       notizen.md in ein neues oder leeres VERZEICHNIS schreiben\n"
+                  "  --import DATEI...    Textdateien (UTF-8) als neue Notizen aufnehmen: der Dateiname als\n"
+                  "                       Titel (ohne .txt, höchstens 50 Zeichen), die Änderungszeit der\n"
+                  "                       Datei als Anlagezeit; vorhandene Notizen bleiben unverändert; ist\n"
+                  "                       eine Datei nicht lesbar, wird nichts aufgenommen. --export und\n"
+                  "                       --import arbeiten auch, während Zettelwerk läuft, und brauchen\n"
+                  "                       keine grafische Oberfläche.\n"
+                  "  /debug, -debug       Hilfe-Protokoll HelpDebug.txt schreiben\n"
+                  "  --version            Version ausgeben\n"
+                  "  --help               diese Hilfe\n"
+                  "\n"
+                  "Tastenkürzel in den Fenstern:\n"
+                  "  Strg+S   Notiz sichern (Notiz erfassen), Notizänderung sichern (Notizenliste)\n"
+                  "  Strg+F   in das Suchfeld der Notizenliste\n"
+                  "  Strg+N   aus der Notizenliste eine neue Notiz anlegen\n"
+                  "  F5       alle Notizen auflisten (Notizenliste)\n"
+                  "  Esc      das Fenster schließen (mit der Rückfrage, wenn etwas ungesichert ist)\n"
+                  "\n"
+                  "Ein Tastenkürzel für die ganze Arbeitsfläche (etwa Super+N für eine neue Notiz) legen\n"
+                  "Sie in den Tastatureinstellungen der Arbeitsumgebung an, mit dem Befehl\n"
+                  "„zettelwerk --neue-notiz“ (oder „zettelwerk --suchen“):\n"
+                  "  GNOME: Einstellungen > Tastatur > Tastenkürzel anzeigen und anpassen >\n"
+                  "         Eigene Tastenkürzel > +\n"
+                  "  KDE Plasma: Systemeinstellungen > Kurzbefehle > Neu hinzufügen > Befehl oder Skript\n"
+                  "         (oder: Anwendung > Zettelwerk, dann „Notiz anlegen“ ein Kürzel geben)\n"
+                  "\n"
+                  "Umgebung:\n"
+                  "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
+                  "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
+                  "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine und der\n"
+                  "                            Socket, über den spätere Aufrufe das laufende Programm\n"
+                  "                            erreichen, in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
+                  "  XDG_CACHE_HOME            Cache-Verzeichnis mit der Konfiguration der\n"
+                  "                            Datenbank-Engine (sonst ~/.cache)\n"
+                  "  FIREBIRD, FIREBIRD_LOCK, FIREBIRD_TMP\n"
+                  "                            Verzeichnisse der Datenbank-Engine, wenn gesetzt\n"
+                  "  ZETTELWERK_UPDATE_SERVER  Update-Server für diesen Lauf (Schema und Rechner)\n"
+                  "  ZW_QUIT_WHEN_IDLE=1       beendet das Programm, sobald es bereit ist\n"
+                  "  ZW_AUTO_ANSWER=default    beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
+                  "                            und schreibt sie auf die Fehlerausgabe (für automatische\n"
+                  "                            Tests)\n")
+                  .toUtf8()
+                  .constData());
     return 0;
 }
 
@@ -122,13 +132,10 @@ int RunTransfer(const TCommandLine& line, const QString& programDirectory) {
     }
 }
 
-// The running program's door: one per database file, in the user's runtime directory.
+// The running program's door: one per database file, in the user's directory for the session.
 QString ChannelSocketPath(const QString& databaseFile) {
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    const QString dir = ProgramChannelDirectory(qEnvironmentVariable("XDG_RUNTIME_DIR"), cache);
-    if (!QFileInfo::exists(dir) && QDir().mkpath(dir))
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return dir + u'/' + ProgramChannelName(databaseFile);
+    const QString dir = ProgramChannelDirectory();
+    return dir.isEmpty() ? QString() : dir + u'/' + ProgramChannelName(databaseFile);
 }
 
 // Headless runs: every dialog takes its default button and is logged to stderr.
@@ -285,9 +292,12 @@ int main(int argc, char** argv) {
                          });
         bool quitRequested = false;
         if (!dataModule.DataModuleCreate()) {
+            // The engine's reason tells a lock-directory problem from a damaged or missing file.
+            QStringList cause{directoryError, dataModule.LastConnectError()};
+            cause.removeAll(QString());
             MessageDlg(
                 QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
-                TMsgDlgType::Custom, mbOK);
+                TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;
         }
@@ -318,7 +328,7 @@ int main(int argc, char** argv) {
             exitCode = app.exec();
         }
     } catch (const fb::LibraryError& e) {
-        ShowException(e);
+        ShowErrorText(QString::fromUtf8(e.what()), QString::fromLocal8Bit(e.Detail().c_str()));
         exitCode = 2;
     } catch (const std::exception& e) {
         ShowException(e);

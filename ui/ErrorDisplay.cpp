@@ -3,6 +3,10 @@
 #include "ui/MessageDialogs.h"
 
 #include <QGuiApplication>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
 
 QString WithFullStop(const QString& message) {
     if (!message.isEmpty() && message.back() > QChar('.'))
@@ -10,9 +14,20 @@ QString WithFullStop(const QString& message) {
     return message;
 }
 
-void ShowErrorText(const QString& message) {
+void ShowErrorText(const QString& message, const QString& details) {
     ShowDialogRequest(TDialogRequest{QGuiApplication::applicationDisplayName(), WithFullStop(message),
-                                     TMsgDlgType::Error, mbOK, 0});
+                                     TMsgDlgType::Error, mbOK, 0, details});
+}
+
+QString CurrentExceptionType() {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (!type)
+        return {};
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> name(
+        abi::__cxa_demangle(type->name(), nullptr, nullptr, &status), &std::free);
+    return QStringLiteral("Ausnahme vom Typ ") +
+           QString::fromUtf8(status == 0 && name ? name.get() : type->name());
 }
 
 void ShowException(const std::exception& e) {
@@ -28,7 +43,7 @@ bool TZettelwerkApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {
-        ShowErrorText(QStringLiteral("Unbekannter Fehler"));
+        ShowErrorText(QStringLiteral("Unbekannter Fehler"), CurrentExceptionType());
     }
     return false;
 }

@@ -11,7 +11,10 @@ QString WithFullStop(const QString& message);
 
 // Message box: application title, stop icon, one OK button (through the dialog answerer in tests).
 void ShowException(const std::exception& e);
-void ShowErrorText(const QString& message);
+void ShowErrorText(const QString& message, const QString& details = {});
+// Inside a catch block: "Ausnahme vom Typ <type>" of the exception being handled, the details of
+// "Unbekannter Fehler".
+QString CurrentExceptionType();
 
 // Runs a handler and shows what it throws: an error ends where it arose, in the handler's own
 // window, instead of travelling through Qt's event dispatch (which does not support that).
@@ -21,7 +24,7 @@ template <class F> void RunGuarded(F&& handler) {
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {
-        ShowErrorText(QStringLiteral("Unbekannter Fehler"));
+        ShowErrorText(QStringLiteral("Unbekannter Fehler"), CurrentExceptionType());
     }
 }
 

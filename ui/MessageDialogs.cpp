@@ -7,10 +7,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 
@@ -53,6 +55,24 @@ public:
         body->addWidget(text, 1);
 
         auto* row = new QHBoxLayout;
+        QPlainTextEdit* detailedText = nullptr;
+        if (!r.details.isEmpty()) {
+            detailedText = new QPlainTextEdit(r.details, this);
+            detailedText->setObjectName(QStringLiteral("DetailedText"));
+            detailedText->setReadOnly(true);
+            detailedText->setLineWrapMode(QPlainTextEdit::NoWrap);
+            detailedText->setMinimumSize(420, 120);
+            detailedText->hide();
+            auto* toggle = new QPushButton(QStringLiteral("Show Details..."), this);
+            toggle->setObjectName(QStringLiteral("Details"));
+            toggle->setAutoDefault(false);
+            connect(toggle, &QPushButton::clicked, this, [toggle, detailedText] {
+                detailedText->setVisible(!detailedText->isVisible());
+                toggle->setText(detailedText->isVisible() ? QStringLiteral("Hide Details...")
+                                                          : QStringLiteral("Show Details..."));
+            });
+            row->addWidget(toggle);
+        }
         row->addStretch();
         const TModalResult def = DefaultResult(r.buttons);
         struct B {
@@ -88,6 +108,8 @@ public:
         outer->addLayout(body);
         outer->addSpacing(8);
         outer->addLayout(row);
+        if (detailedText)
+            outer->addWidget(detailedText);
         outer->setSizeConstraint(QLayout::SetFixedSize);
     }
 
@@ -171,10 +193,24 @@ TModalResult CloseBoxResult(int) {
     return TModalResult::Cancel;
 }
 
+QString DetailsReport(const TDialogRequest& request) {
+    QString report = QStringLiteral("%1: %2").arg(request.caption.isEmpty() ? DialogCaption(request.type)
+                                                                            : request.caption,
+                                                  request.text.split(u'\n', Qt::SkipEmptyParts).join(u' '));
+    for (const QString& line : request.details.split(u'\n', Qt::SkipEmptyParts))
+        report += QStringLiteral("\n  ") + line;
+    return report;
+}
+
 TModalResult ShowDialogRequest(const TDialogRequest& request) {
     TDialogRequest r = request;
     if (r.caption.isEmpty())
         r.caption = DialogCaption(r.type);
+    // Whoever only sees the terminal or a log learns the cause as well.
+    if (!r.details.isEmpty()) {
+        std::fprintf(stderr, "%s\n", DetailsReport(r).toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
     if (answerer()) {
         for (int i = 0; i < kMaxHelpPresses; ++i) {
             const TModalResult a = answerer()(r);
@@ -189,16 +225,17 @@ TModalResult ShowDialogRequest(const TDialogRequest& request) {
     return dialog.result();
 }
 
-TModalResult MessageDlg(const QString& msg, TMsgDlgType type, int buttons, int helpContext) {
-    return ShowDialogRequest(TDialogRequest{DialogCaption(type), msg, type, buttons, helpContext});
+TModalResult MessageDlg(const QString& msg, TMsgDlgType type, int buttons, int helpContext,
+                        const QString& details) {
+    return ShowDialogRequest(TDialogRequest{DialogCaption(type), msg, type, buttons, helpContext, details});
 }
 
 void ShowMessage(const QString& msg) {
     MessageDlg(msg, TMsgDlgType::Custom, mbOK);
 }
 
-void SystemMessageBox(const QString& text, const QString& caption) {
-    ShowDialogRequest(TDialogRequest{caption, text, TMsgDlgType::Custom, mbOK, 0});
+void SystemMessageBox(const QString& text, const QString& caption, const QString& details) {
+    ShowDialogRequest(TDialogRequest{caption, text, TMsgDlgType::Custom, mbOK, 0, details});
 }
 
 void SetDialogAnswerer(TDialogAnswerer a) {

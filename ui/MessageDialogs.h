@@ -19,6 +19,9 @@ struct TDialogRequest {
     TMsgDlgType type = TMsgDlgType::Custom;
     int buttons = mbOK;
     int helpContext = 0;
+    // Why it happened, for a bug report (an engine's status text): shown on demand below the
+    // message, and written to standard error when the dialog is asked.
+    QString details;
 };
 
 // Rules that do not need a window.
@@ -28,7 +31,8 @@ TModalResult EscapeResult(int buttons);   // "Cancel", else "&No", else "OK"
 TModalResult CloseBoxResult(int buttons); // the result of "Cancel"
 
 // Modal, centred on the screen. "&Help" opens helpContext and leaves the dialog open.
-TModalResult MessageDlg(const QString& msg, TMsgDlgType type, int buttons, int helpContext = 0);
+TModalResult MessageDlg(const QString& msg, TMsgDlgType type, int buttons, int helpContext = 0,
+                        const QString& details = {});
 
 // Shows a request as it is; an empty caption takes DialogCaption(type). The icon follows the type.
 TModalResult ShowDialogRequest(const TDialogRequest& request);
@@ -37,7 +41,11 @@ TModalResult ShowDialogRequest(const TDialogRequest& request);
 void ShowMessage(const QString& msg);
 
 // A system message box with its own caption, one OK button and no icon.
-void SystemMessageBox(const QString& text, const QString& caption);
+void SystemMessageBox(const QString& text, const QString& caption, const QString& details = {});
+
+// The line written to standard error for a request with details: the message's lines joined,
+// then each line of the details indented.
+QString DetailsReport(const TDialogRequest& request);
 
 // Tests install an answerer that replies to every dialog instead of showing it.
 // Answering Help presses "&Help": RequestHelp(helpContext) runs and the answerer is asked again.

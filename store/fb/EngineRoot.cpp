@@ -1,5 +1,6 @@
 #include "store/fb/EngineRoot.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,60 @@ bool WriteFileAtomically(const fs::path& target, const std::string& content) {
 }
 
 } // namespace
+
+std::vector<std::string> EngineStateCandidates(const TEngineStateFacts& facts) {
+    std::vector<std::string> out;
+    auto add = [&out](const std::string& dir, const char* below) {
+        if (dir.empty() || dir.front() != '/')
+            return;
+        std::string base = fs::path(dir + below).lexically_normal().string();
+        while (base.size() > 1 && base.back() == '/')
+            base.pop_back();
+        if (std::find(out.begin(), out.end(), base) == out.end())
+            out.push_back(base);
+    };
+    add(facts.xdgRuntimeDir, "/zettelwerk");
+    add(facts.accountRuntimeDir, "/zettelwerk");
+    add(facts.xdgCacheHome, "/zettelwerk");
+    add(facts.accountHome, "/.cache/zettelwerk");
+    add(facts.home, "/.cache/zettelwerk");
+    return out;
+}
+
+std::string PrepareEngineStateDirectories() {
+    const char* lockSet = std::getenv("FIREBIRD_LOCK");
+    const char* tempSet = std::getenv("FIREBIRD_TMP");
+    if (lockSet && *lockSet && tempSet && *tempSet)
+        return lockSet;
+
+    TEngineStateFacts facts;
+    auto env = [](const char* name) {
+        const char* v = std::getenv(name);
+        return std::string(v ? v : "");
+    };
+    facts.xdgRuntimeDir = env("XDG_RUNTIME_DIR");
+    const std::string standardRuntime = "/run/user/" + std::to_string(getuid());
+    struct stat st {};
+    if (lstat(standardRuntime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid())
+        facts.accountRuntimeDir = standardRuntime;
+    facts.xdgCacheHome = env("XDG_CACHE_HOME");
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        facts.accountHome = pw->pw_dir;
+    facts.home = env("HOME");
+
+    for (const std::string& base : EngineStateCandidates(facts)) {
+        const fs::path lock = fs::path(base) / "lock";
+        const fs::path temp = fs::path(base) / "tmp";
+        if (!OwnDirectory(base) || !OwnDirectory(lock) || !OwnDirectory(temp))
+            continue;
+        if (!(lockSet && *lockSet))
+            setenv("FIREBIRD_LOCK", lock.c_str(), 1);
+        if (!(tempSet && *tempSet))
+            setenv("FIREBIRD_TMP", temp.c_str(), 1);
+        return std::getenv("FIREBIRD_LOCK");
+    }
+    return lockSet ? lockSet : "";
+}
 
 std::string SharedEngineRootPath(const std::string& userDirectory) {
     return userDirectory + "/zettelwerk/firebird";

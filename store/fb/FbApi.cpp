@@ -16,10 +16,15 @@ namespace {
 Api Load() {
     const char* override = std::getenv("ZW_FBCLIENT");
     std::string name = (override && *override) ? override : ClientLibraryName();
-    PrepareSharedEngineRoot(); // before the engine reads its configuration
+    // Before the engine reads its configuration and opens its lock directory.
+    PrepareEngineStateDirectories();
+    PrepareSharedEngineRoot();
     void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!handle)
-        throw LibraryError("Die Firebird-Clientbibliothek \"" + name + "\" kann nicht geladen werden");
+    if (!handle) {
+        const char* reason = dlerror();
+        throw LibraryError("Die Firebird-Clientbibliothek \"" + name + "\" kann nicht geladen werden",
+                           reason ? reason : "");
+    }
     Api api;
     api.libraryPath = name;
 #define ZW_FB_LOAD(fn)                                                                                       \

@@ -3,6 +3,7 @@
 #include <ibase.h>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #define ZW_FB_FUNCTIONS(X)                                                                                  \
     X(isc_attach_database)                                                                                  \
@@ -48,7 +49,13 @@ namespace fb {
 // Raised when the client library or one of its entry points cannot be loaded.
 class LibraryError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit LibraryError(const std::string& message, std::string detail = {})
+        : std::runtime_error(message), detail_(std::move(detail)) {}
+    // The loader's own reason (dlerror), for the error display's details.
+    const std::string& Detail() const { return detail_; }
+
+private:
+    std::string detail_;
 };
 
 struct Api {

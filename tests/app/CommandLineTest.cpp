@@ -53,10 +53,20 @@ TEST(CommandLine, WindowsExportImportAndWhatIsRefused) {
 }
 
 TEST(ProgramChannelRules, DirectoryNameAndRequestLine) {
-    EXPECT_EQ(ProgramChannelDirectory("/run/user/1000/", "/home/a/.cache"), "/run/user/1000");
-    // No runtime directory, or a relative one (which would depend on the current directory).
-    EXPECT_EQ(ProgramChannelDirectory("", "/home/a/.cache"), "/home/a/.cache/zettelwerk");
-    EXPECT_EQ(ProgramChannelDirectory("run", "/home/a/.cache"), "/home/a/.cache/zettelwerk");
+    // The session's directory of the user, beside the engine's lock files, made the user's own.
+    QTemporaryDir runtime;
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString chosen = ProgramChannelDirectory();
+    if (wasSet)
+        qputenv("XDG_RUNTIME_DIR", before);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(chosen, runtime.path() + "/zettelwerk");
+    EXPECT_EQ(QFileInfo(chosen).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                                QFileDevice::WriteUser | QFileDevice::ExeUser);
 
     // One door per database file; the same file however it is written.
     QTemporaryDir dir;

@@ -77,11 +77,46 @@ TEST_F(ProgramRun, MissingDatabaseShowsTheCriticalMessageAndWritesNothing) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
 }
 
-TEST_F(ProgramRun, MissingClientLibraryIsNamedAndEndsNonZero) {
+TEST_F(ProgramRun, TheCriticalMessageKeepsItsTextAndNamesTheEnginesCause) {
+    const QString message = QString::fromUtf8(
+        "dialog: Zettelwerk | Kritischer Fehler beim Öffnen der Datenbank\\nZettelwerk wird beendet ...");
+    const QString db = dir.filePath("notizen.gdb");
+    QFile::rename(db, db + ".ok");
+
+    // Missing file.
+    EXPECT_EQ(Run(), 1);
+    EXPECT_TRUE(err.contains(message)) << err.toStdString();
+    EXPECT_TRUE(err.contains("I/O error during \"open\" operation for file \"" + db + "\""))
+        << err.toStdString();
+
+    // Damaged file.
+    QFile damaged(db);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, 'x'));
+    damaged.close();
+    EXPECT_EQ(Run(), 1);
+    EXPECT_TRUE(err.contains(message)) << err.toStdString();
+    EXPECT_TRUE(err.contains("not a valid database")) << err.toStdString();
+
+    // A lock directory the engine cannot use: a file where the directory should be.
+    QFile::remove(db);
+    QFile::rename(db + ".ok", db);
+    const QString notADirectory = dir.filePath("lock-file");
+    QFile blocker(notADirectory);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_EQ(Run({}, {"FIREBIRD_LOCK=" + notADirectory}), 1);
+    EXPECT_TRUE(err.contains(message)) << err.toStdString();
+    EXPECT_TRUE(err.contains(notADirectory)) << err.toStdString();
+    EXPECT_FALSE(err.contains("I/O error")) << err.toStdString();
+}
+
+TEST_F(ProgramRun, MissingClientLibraryIsNamedWithTheLoadersReasonAndEndsNonZero) {
     const QByteArray db = Digest(dir.filePath("notizen.gdb"));
     const int rc = Run({}, {"ZW_FBCLIENT=libnichtvorhanden.so.7"});
     EXPECT_NE(rc, 0);
     EXPECT_TRUE(err.contains("libnichtvorhanden.so.7")) << err.toStdString();
+    EXPECT_TRUE(err.contains("cannot open shared object file")) << err.toStdString();
     EXPECT_EQ(Digest(dir.filePath("notizen.gdb")), db);
 }
 

@@ -32,7 +32,7 @@ ask() {
   echo "zettelwerk $* ended with $rc after $((($(date +%s%N) - start) / 1000000)) ms"
   return "$rc"
 }
-socket() { ls "$work/runtime"/zettelwerk-* 2>/dev/null | grep -v '\.lock$'; }
+socket() { ls "$work/runtime/zettelwerk"/zettelwerk-* 2>/dev/null | grep -v "\.lock$"; }
 
 begin "X server and tray host"
 e2e_display
@@ -45,7 +45,7 @@ wait_window '^Notizenliste$' 30
 L=$WIN
 sleep 0.5
 shot started_with_list
-[ -S "$(socket)" ] || fail "the program does not listen in the runtime directory: $(ls -la "$work/runtime")"
+[ -S "$(socket)" ] || fail "the program does not listen in the runtime directory: $(ls -la "$work/runtime/zettelwerk")"
 [ "$(program_count)" = 1 ] || fail "$(program_count) programs run"
 
 begin "running: --neue-notiz opens the window in it"

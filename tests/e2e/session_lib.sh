@@ -293,12 +293,13 @@ copied_field_text() {
   timeout 5 xclip -selection clipboard -o 2>/dev/null
 }
 
-# sql <script> <database>. With the program's own engine configuration once it has run, so the
-# database can be read while the program has it open.
+# sql <script> <database>. With the program's own engine configuration and lock files once it
+# has run, so the database can be read while the program has it open.
 sql() {
-  local root="$work/cache/zettelwerk/firebird"
+  local root="$work/cache/zettelwerk/firebird" state="$work/runtime/zettelwerk"
   if [ -f "$root/firebird.conf" ]; then
-    FIREBIRD=$root timeout 60 isql-fb -q -user sysdba -password lanternix "$2" -i "$1" 2>&1
+    FIREBIRD=$root FIREBIRD_LOCK=$state/lock FIREBIRD_TMP=$state/tmp \
+      timeout 60 isql-fb -q -user sysdba -password lanternix "$2" -i "$1" 2>&1
   else
     timeout 60 isql-fb -q -user sysdba -password lanternix "$2" -i "$1" 2>&1
   fi
@@ -349,4 +350,19 @@ seed_database() {
   } >"$work/seed.sql"
   sql "$work/seed.sql" "$db" | grep -v '^$' && fail "seeding the database failed"
   return 0
+}
+
+# expect_clean_database <database>: gfix finds nothing to complain about.
+expect_clean_database() {
+  local out
+  out=$(timeout 120 gfix -v -full -user sysdba -password lanternix "$1" 2>&1)
+  [ -z "$out" ] || fail "gfix finds damage: $out"
+}
+
+# expect_text <database> <where> <text>: the text of the note the condition picks.
+expect_text() {
+  local got
+  got=$(sql_value "$1" "select cast(bemerkung as varchar(2000)) from tblnotizen where $2")
+  echo "text where $2: $got"
+  [ "$got" = "$3" ] || fail "the note where $2 holds '$got', not '$3'"
 }

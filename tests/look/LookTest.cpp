@@ -226,14 +226,19 @@ TEST_F(LookTest, MessageDialogs) {
         [] {
             ShowDialogRequest(TDialogRequest{QStringLiteral("Zettelwerk"),
                                              QStringLiteral("MS Html Help is not installed on this PC."),
-                                             TMsgDlgType::Warning, mbOK, 0});
+                                             TMsgDlgType::Warning,
+                                             mbOK,
+                                             0,
+                                             {}});
         },
         "warning");
     LookAtModal(
         [] {
             MessageDlg(
                 QStringLiteral("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
-                TMsgDlgType::Custom, mbOK);
+                TMsgDlgType::Custom, mbOK, 0,
+                QStringLiteral(
+                    "operating system directive access failed\nPermission denied\n/tmp/firebird/"));
         },
         "custom");
     LookAtModal(

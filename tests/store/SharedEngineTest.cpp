@@ -1,16 +1,21 @@
 // Another process works on the database while this one holds its connection.
 #include "StoreTestSupport.h"
 #include "store/fb/EngineRoot.h"
+#include "store/fb/FbApi.h"
 
 #include <QProcess>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST_F(StoreFixture, AnotherProcessSharesTheOpenDatabase) {
     AddNote("Von hier", "Text");
     ASSERT_TRUE(dm->Database.Connected());
     ASSERT_NE(std::getenv("FIREBIRD"), nullptr) << "the engine root was not prepared";
+    ASSERT_NE(std::getenv("FIREBIRD_LOCK"), nullptr) << "the lock directory was not prepared";
 
-    // A second process (isql inherits this process's engine root) reads and writes meanwhile.
+    // A second process (isql inherits this process's engine root and lock directory) reads and
+    // writes meanwhile.
     QProcess isql;
     isql.start("isql-fb", {"-q", db.File(), "-user", "sysdba", "-password", "lanternix"});
     ASSERT_TRUE(isql.waitForStarted());
@@ -27,4 +32,40 @@ TEST_F(StoreFixture, AnotherProcessSharesTheOpenDatabase) {
 
 TEST(EngineRoot, LiesBelowTheUsersCacheDirectory) {
     EXPECT_EQ(fb::SharedEngineRootPath("/home/anna/.cache"), "/home/anna/.cache/zettelwerk/firebird");
+}
+
+TEST(EngineState, TheAccountsOwnDirectoriesComeFirstAndRelativeValuesAreIgnored) {
+    using V = std::vector<std::string>;
+    fb::TEngineStateFacts desktop{"/run/user/1000", "/run/user/1000", "", "/home/anna", "/home/anna"};
+    EXPECT_EQ(fb::EngineStateCandidates(desktop),
+              (V{"/run/user/1000/zettelwerk", "/home/anna/.cache/zettelwerk"}));
+
+    // A terminal without a session: the standard runtime directory still joins the desktop's.
+    fb::TEngineStateFacts su{"", "/run/user/1000", "", "/home/anna", "/home/anna"};
+    EXPECT_EQ(fb::EngineStateCandidates(su).front(), "/run/user/1000/zettelwerk");
+
+    // No runtime directory at all: the account's cache before a changed HOME.
+    fb::TEngineStateFacts bare{"", "", "", "/home/anna", "/tmp/other-home"};
+    EXPECT_EQ(fb::EngineStateCandidates(bare),
+              (V{"/home/anna/.cache/zettelwerk", "/tmp/other-home/.cache/zettelwerk"}));
+
+    fb::TEngineStateFacts odd{"run", "", "cache/", "/srv/anna/", ""};
+    EXPECT_EQ(fb::EngineStateCandidates(odd), (V{"/srv/anna/.cache/zettelwerk"}));
+    fb::TEngineStateFacts cache{"", "", "/var/cache/anna", "/home/anna", ""};
+    EXPECT_EQ(fb::EngineStateCandidates(cache).front(), "/var/cache/anna/zettelwerk");
+}
+
+TEST(EngineState, ThisProcessKeepsLocksAndTemporaryFilesInADirectoryOfItsOwn) {
+    (void)fb::Client(); // prepares the directories before loading the library
+    const char* lock = std::getenv("FIREBIRD_LOCK");
+    const char* temp = std::getenv("FIREBIRD_TMP");
+    ASSERT_TRUE(lock && temp);
+    for (const char* dir : {lock, temp}) {
+        struct stat st {};
+        ASSERT_EQ(lstat(dir, &st), 0) << dir;
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << dir;
+        EXPECT_EQ(st.st_uid, getuid()) << dir;
+        EXPECT_EQ(st.st_mode & 077, 0u) << dir << " is open to others";
+        EXPECT_FALSE(std::string(dir).starts_with("/tmp/firebird")) << dir;
+    }
 }

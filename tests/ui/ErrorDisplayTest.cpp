@@ -75,3 +75,25 @@ TEST(ErrorDisplay, ExceptionInHandlerShowsStopBoxAndProgramGoesOn) {
     EXPECT_EQ(seen[0].text, "Fehler im Handler.");
     EXPECT_EQ(seen[1].text, "Zeitgeber kaputt!");
 }
+
+TEST(ErrorDisplay, AnUnknownExceptionNamesItsTypeInTheDetails) {
+    QList<TDialogRequest> seen;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        seen << r;
+        return TModalResult::OK;
+    });
+    struct UnusualFailure {};
+    QObject target;
+    QTimer::singleShot(0, &target, [] { throw UnusualFailure{}; });
+    for (int i = 0; i < 20 && seen.isEmpty(); ++i)
+        QCoreApplication::processEvents();
+    // The same from a guarded handler.
+    RunGuarded([] { throw UnusualFailure{}; });
+    SetDialogAnswerer({});
+
+    ASSERT_EQ(seen.size(), 2);
+    for (const TDialogRequest& r : seen) {
+        EXPECT_EQ(r.text, "Unbekannter Fehler.");
+        EXPECT_TRUE(r.details.contains("UnusualFailure")) << r.details.toStdString();
+    }
+}

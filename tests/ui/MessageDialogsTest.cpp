@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -183,4 +184,68 @@ TEST_F(MessageDialogs, RealHelpButtonRequestsHelpAndStaysOpen) {
               TModalResult::No);
     EXPECT_EQ(helped, QList<int>{1005});
     EXPECT_TRUE(stillOpen);
+}
+
+TEST_F(MessageDialogs, DetailsGoToTheAnswererAndToStandardErrorBesideTheUnchangedText) {
+    TDialogRequest seen;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        seen = r;
+        return TModalResult::OK;
+    });
+    ::testing::internal::CaptureStderr();
+    MessageDlg("Kritischer Fehler\nwird beendet ...", TMsgDlgType::Custom, mbOK, 0, "Zeile eins\nZeile zwei");
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(seen.text, "Kritischer Fehler\nwird beendet ...");
+    EXPECT_EQ(seen.details, "Zeile eins\nZeile zwei");
+    EXPECT_NE(err.find("Zettelwerk: Kritischer Fehler wird beendet ...\n  Zeile eins\n  Zeile zwei\n"),
+              std::string::npos)
+        << err;
+
+    ::testing::internal::CaptureStderr();
+    SystemMessageBox("Fehlt", "Fehler", "HTTP 404");
+    EXPECT_EQ(seen.details, "HTTP 404");
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Fehler: Fehlt\n  HTTP 404"), std::string::npos);
+
+    ::testing::internal::CaptureStderr();
+    ShowMessage("Nur ein Hinweis");
+    EXPECT_TRUE(seen.details.isEmpty());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "nothing to report without details";
+}
+
+TEST_F(MessageDialogs, RealDialogShowsTheDetailsOnlyOnDemand) {
+    bool hiddenAtFirst = false, shownAfterClick = false, hiddenAgain = false;
+    QString shownText, caption;
+    WhenDialogShows([&](QDialog* d) {
+        auto* details = d->findChild<QPlainTextEdit*>("DetailedText");
+        auto* toggle = d->findChild<QPushButton*>("Details");
+        if (!details || !toggle) {
+            Button(d, "OK")->click();
+            return;
+        }
+        hiddenAtFirst = !details->isVisible();
+        toggle->click();
+        shownAfterClick = details->isVisible() && d->isVisible();
+        shownText = details->toPlainText();
+        caption = toggle->text();
+        toggle->click();
+        hiddenAgain = !details->isVisible();
+        // The default button stays the result button.
+        PressKey(d, Qt::Key_Return);
+    });
+    EXPECT_EQ(
+        MessageDlg("Kritischer Fehler", TMsgDlgType::Custom, mbOK, 0, "Permission denied\n/tmp/firebird/"),
+        TModalResult::OK);
+    EXPECT_TRUE(hiddenAtFirst);
+    EXPECT_TRUE(shownAfterClick);
+    EXPECT_EQ(shownText, "Permission denied\n/tmp/firebird/");
+    EXPECT_EQ(caption, "Hide Details...");
+    EXPECT_TRUE(hiddenAgain);
+
+    bool noToggle = false;
+    WhenDialogShows([&](QDialog* d) {
+        noToggle = !d->findChild<QPushButton*>("Details") && !d->findChild<QPlainTextEdit*>();
+        Button(d, "OK")->click();
+    });
+    ShowMessage("Ohne Einzelheiten");
+    EXPECT_TRUE(noToggle);
 }
