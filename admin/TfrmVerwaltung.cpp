@@ -10,6 +10,7 @@
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
 #include "ui/RichTextFont.h"
+#include "ui/Shortcuts.h"
 #include "ui/TextFit.h"
 #include "ui/WindowLook.h"
 
@@ -171,6 +172,7 @@ TfrmVerwaltung::TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<voi
         if (on)
             ChoiceSelected(&TfrmVerwaltung::RadioButtonKeinAutostartClick);
     });
+    AddWindowShortcut(this, QKeySequence(Qt::Key_Escape), [this] { close(); });
 }
 
 TfrmVerwaltung::~TfrmVerwaltung() = default;

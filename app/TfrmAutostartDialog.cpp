@@ -84,7 +84,12 @@ QString AutostartQuestionText() {
 
 TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
                                          QWidget* parent)
-    : QDialog(parent), dm_(dataModule), verwaltung_(verwaltung) {
+    : TfrmAutostartDialog(
+          dataModule, [&verwaltung]() -> TfrmVerwaltung& { return verwaltung; }, parent) {}
+
+TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule,
+                                         std::function<TfrmVerwaltung&()> verwaltung, QWidget* parent)
+    : QDialog(parent), dm_(dataModule), verwaltung_(std::move(verwaltung)) {
     setObjectName(QStringLiteral("frmAutostartDialog"));
     setWindowTitle(QStringLiteral("Autostart einrichten?"));
     setProperty("helpContext", kHelpContext);
@@ -120,7 +125,7 @@ TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVer
 TfrmAutostartDialog::~TfrmAutostartDialog() = default;
 
 void TfrmAutostartDialog::BtnJaClick() {
-    verwaltung_.RadioButtonAutostartClick();
+    verwaltung_().RadioButtonAutostartClick();
     {
         TDbWaitCursor wait;
         MarkFirstStartDone(dm_);
@@ -129,7 +134,7 @@ void TfrmAutostartDialog::BtnJaClick() {
 }
 
 void TfrmAutostartDialog::BtnNeinClick() {
-    verwaltung_.RadioButtonKeinAutostartClick();
+    verwaltung_().RadioButtonKeinAutostartClick();
     {
         TDbWaitCursor wait;
         MarkFirstStartDone(dm_);

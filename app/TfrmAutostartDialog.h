@@ -1,6 +1,7 @@
 #pragma once
 // The first-start question: shall the program start with every log-on?
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -13,7 +14,9 @@ public:
     static constexpr int kHelpContext = 1005;
 
     // The answers run the administration window's autostart operations and mark the first
-    // start as done in the settings.
+    // start as done in the settings. The window is asked for only then (it may be made then).
+    TfrmAutostartDialog(TDataModuleNotizen& dataModule, std::function<TfrmVerwaltung&()> verwaltung,
+                        QWidget* parent = nullptr);
     TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
                         QWidget* parent = nullptr);
     ~TfrmAutostartDialog() override;
@@ -34,7 +37,7 @@ public:
 
 private:
     TDataModuleNotizen& dm_;
-    TfrmVerwaltung& verwaltung_;
+    std::function<TfrmVerwaltung&()> verwaltung_;
 };
 
 // The rich text of the question.

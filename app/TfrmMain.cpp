@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 
 #include "admin/TfrmVerwaltung.h"
+#include "app/CommandLineOptions.h"
 #include "app/ProgramWindows.h"
 #include "app/TFlatMenuStyle.h"
 #include "app/THelpHook.h"
@@ -10,6 +11,7 @@
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
 #include "platform/TrayIcon.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
 #include "ui/WindowLook.h"
@@ -18,6 +20,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
+#include <utility>
 
 TfrmMain::TfrmMain(TProgramWindows& windows, QWidget* parent) : QWidget(parent), windows_(windows) {
     setObjectName(QStringLiteral("frmMain"));
@@ -32,7 +35,14 @@ TfrmMain::TfrmMain(TProgramWindows& windows, QWidget* parent) : QWidget(parent),
     PopupMenuTray = new QMenu(this);
     PopupMenuTray->setObjectName(QStringLiteral("PopupMenuTray"));
     PopupMenuTray->setStyle(menuStyle_);
-    PopupMenuTray->setFont(MenuFont());
+    // The font is chosen when the menu first opens: looking for the face reads the whole font
+    // database, which a program idle in the tray does not need.
+    connect(PopupMenuTray, &QMenu::aboutToShow, this, [this] {
+        if (!menuFontSet_) {
+            PopupMenuTray->setFont(MenuFont());
+            menuFontSet_ = true;
+        }
+    });
     QPalette pal = PopupMenuTray->palette();
     pal.setColor(QPalette::Base, QColor(Qt::white));
     pal.setColor(QPalette::Button, QColor(0xEC, 0xE9, 0xD8));
@@ -43,7 +53,8 @@ TfrmMain::TfrmMain(TProgramWindows& windows, QWidget* parent) : QWidget(parent),
         QAction* a = PopupMenuTray->addAction(ImageListMain::Icon(image), caption);
         a->setObjectName(QLatin1String(name));
         a->setIconVisibleInMenu(true);
-        connect(a, &QAction::triggered, this, handler);
+        // Making a window on its first showing may fail: shown where it arose.
+        connect(a, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
         return a;
     };
     auto separator = [this](const char* name) {
@@ -106,18 +117,33 @@ void TfrmMain::FormDestroy() {
 
 void TfrmMain::StartupComplete() {
     startupComplete_ = true;
+    const QStringList pending = std::exchange(pendingWindows_, {});
+    OpenWindows(pending);
+}
+
+void TfrmMain::OpenWindows(const QStringList& words) {
+    if (!startupComplete_) {
+        pendingWindows_ += words;
+        return;
+    }
+    for (const QString& word : words) {
+        TProgramWindow window;
+        if (!WindowFromRequestWord(word, &window))
+            continue;
+        (window == TProgramWindow::NewNote ? NotizAnlegen : Notizsuchen)->trigger();
+    }
 }
 
 void TfrmMain::NotizAnlegenClick() {
-    ShowAndBringToFront(windows_.anlegen.get());
+    ShowAndBringToFront(windows_.anlegen.Get());
 }
 
 void TfrmMain::NotizsuchenClick() {
-    ShowAndBringToFront(windows_.suchen.get());
+    ShowAndBringToFront(windows_.suchen.Get());
 }
 
 void TfrmMain::VerwaltungClick() {
-    ShowAndBringToFront(windows_.verwaltung.get());
+    ShowAndBringToFront(windows_.verwaltung.Get());
 }
 
 void TfrmMain::HilfezuZettelwerk1Click() {
@@ -125,7 +151,7 @@ void TfrmMain::HilfezuZettelwerk1Click() {
 }
 
 void TfrmMain::InfoClick() {
-    ShowAndBringToFront(windows_.about.get());
+    ShowAndBringToFront(windows_.about.Get());
 }
 
 void TfrmMain::BeendenClick() {
@@ -137,8 +163,10 @@ void TfrmMain::TimerAutostartTimer() {
     if (!startupComplete_)
         return;
     TimerAutostart->stop();
-    if (windows_.autostart)
-        windows_.autostart->CheckFirstStart();
+    if (windows_.firstStartAnswered && windows_.firstStartAnswered())
+        return; // the question is not even made
+    if (TfrmAutostartDialog* question = windows_.autostart.Get())
+        question->CheckFirstStart();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // The hidden main window: host of the tray icon, the tray menu, the version texts and the
 // first-start timer. Closing it ends the program.
+#include <QStringList>
 #include <QWidget>
 
 class QAction;
@@ -39,8 +40,13 @@ public:
     void FormCreate();
     void FormDestroy();
 
-    // Start-up is over (every window and the data module exist): the first-start check may run.
+    // Start-up is over (every window and the data module exist): the first-start check may run,
+    // and the windows asked for meanwhile open.
     void StartupComplete();
+
+    // Opens windows as the tray menu does, named by the words of the command line's requests
+    // ("neue-notiz", "suchen"); unknown words are ignored. Before the start-up is over they wait.
+    void OpenWindows(const QStringList& words);
     bool IsStartupComplete() const { return startupComplete_; }
 
 public slots:
@@ -62,4 +68,6 @@ private:
     TProgramWindows& windows_;
     TFlatMenuStyle* menuStyle_;
     bool startupComplete_ = false;
+    bool menuFontSet_ = false;
+    QStringList pendingWindows_;
 };

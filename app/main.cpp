@@ -1,6 +1,9 @@
 // Program entry: creates every window and the data module once, runs the tray, tears down in
 // reverse order.
 #include "admin/TfrmVerwaltung.h"
+#include "app/CommandLineOptions.h"
+#include "app/NoteFiles.h"
+#include "app/ProgramChannel.h"
 #include "app/ProgramDirectory.h"
 #include "app/ProgramWindows.h"
 #include "app/TfrmAutostartDialog.h"
@@ -12,6 +15,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
 #include "store/TDataModuleNotizen.h"
+#include "store/TSettings.h"
 #include "store/fb/FbApi.h"
 #include "ui/ConnectionStatusBar.h"
 #include "ui/ErrorDisplay.h"
@@ -20,9 +24,12 @@
 #include "ui/WindowShow.h"
 #include "update/TfrmUpdate.h"
 
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTextStream>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -41,32 +48,94 @@ int printVersion() {
 
 int printUsage() {
     // The man page zettelwerk(1) states the same options and variables.
-    std::printf("Aufruf: zettelwerk [/debug | -debug | --version | --help]\n"
-                "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
-                "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
-                "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
-                "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
-                "\n"
-                "Optionen:\n"
-                "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
-                "  --version       Version ausgeben\n"
-                "  --help          diese Hilfe\n"
-                "\n"
-                "Umgebung:\n"
-                "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
-                "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
-                "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine\n"
-                "                            in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
-                "  XDG_CACHE_HOME            Cache-Verzeichnis mit der Konfiguration der\n"
-                "                            Datenbank-Engine (sonst ~/.cache)\n"
-                "  FIREBIRD, FIREBIRD_LOCK, FIREBIRD_TMP\n"
-                "                            Verzeichnisse der Datenbank-Engine, wenn gesetzt\n"
-                "  ZETTELWERK_UPDATE_SERVER  Update-Server für diesen Lauf (Schema und Rechner)\n"
-                "  ZW_QUIT_WHEN_IDLE=1       beendet das Programm, sobald es bereit ist\n"
-                "  ZW_AUTO_ANSWER=default    beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
-                "                            und schreibt sie auf die Fehlerausgabe (für automatische\n"
-                "                            Tests)\n");
+    std::printf(
+        "%s", QStringLiteral(
+                  "Aufruf: zettelwerk [--neue-notiz] [--suchen] [/debug | -debug] | --export VERZEICHNIS | "
+                  "--import DATEI... | --version | --help\n"
+                  "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
+                  "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
+                  "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
+                  "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
+                  "Jeder Aufruf ohne --neue-notiz und --suchen startet ein weiteres Zettelwerk.\n"
+                  "\n"
+                  "Optionen:\n"
+                  "  --neue-notiz         das Fenster „Notiz erfassen“ im Zettelwerk öffnen, das für diesen\n"
+                  "                       Benutzer auf derselben notizen.gdb läuft; läuft keins, startet\n"
+                  "                       Zettelwerk und öffnet es dann\n"
+                  "  --suchen             ebenso die „Notizenliste“\n"
+                  "  --export VERZEICHNIS jede Notiz als UTF-8-Textdatei (der Titel als Dateiname, die\n"
+                  "                       Anlagezeit als Dateizeit) und alle nach Titel geordnet in\n"
+                  "                       notizen.md in ein neues oder leeres VERZEICHNIS schreiben\n"
+                  "  --import DATEI...    Textdateien (UTF-8) als neue Notizen aufnehmen: der Dateiname als\n"
+                  "                       Titel (ohne .txt, höchstens 50 Zeichen), die Änderungszeit der\n"
+                  "                       Datei als Anlagezeit; vorhandene Notizen bleiben unverändert; ist\n"
+                  "                       eine Datei nicht lesbar, wird nichts aufgenommen. --export und\n"
+                  "                       --import arbeiten auch, während Zettelwerk läuft, und brauchen\n"
+                  "                       keine grafische Oberfläche.\n"
+                  "  /debug, -debug       Hilfe-Protokoll HelpDebug.txt schreiben\n"
+                  "  --version            Version ausgeben\n"
+                  "  --help               diese Hilfe\n"
+                  "\n"
+                  "Tastenkürzel in den Fenstern:\n"
+                  "  Strg+S   Notiz sichern (Notiz erfassen), Notizänderung sichern (Notizenliste)\n"
+                  "  Strg+F   in das Suchfeld der Notizenliste\n"
+                  "  Strg+N   aus der Notizenliste eine neue Notiz anlegen\n"
+                  "  F5       alle Notizen auflisten (Notizenliste)\n"
+                  "  Esc      das Fenster schließen (mit der Rückfrage, wenn etwas ungesichert ist)\n"
+                  "\n"
+                  "Ein Tastenkürzel für die ganze Arbeitsfläche (etwa Super+N für eine neue Notiz) legen\n"
+                  "Sie in den Tastatureinstellungen der Arbeitsumgebung an, mit dem Befehl\n"
+                  "„zettelwerk --neue-notiz“ (oder „zettelwerk --suchen“):\n"
+                  "  GNOME: Einstellungen > Tastatur > Tastenkürzel anzeigen und anpassen >\n"
+                  "         Eigene Tastenkürzel > +\n"
+                  "  KDE Plasma: Systemeinstellungen > Kurzbefehle > Neu hinzufügen > Befehl oder Skript\n"
+                  "         (oder: Anwendung > Zettelwerk, dann „Notiz anlegen“ ein Kürzel geben)\n"
+                  "\n"
+                  "Umgebung:\n"
+                  "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
+                  "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
+                  "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine und der\n"
+                  "                            Socket, über den spätere Aufrufe das laufende Programm\n"
+                  "                            erreichen, in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
+                  "  XDG_CACHE_HOME            Cache-Verzeichnis mit der Konfiguration der\n"
+                  "                            Datenbank-Engine (sonst ~/.cache)\n"
+                  "  FIREBIRD, FIREBIRD_LOCK, FIREBIRD_TMP\n"
+                  "                            Verzeichnisse der Datenbank-Engine, wenn gesetzt\n"
+                  "  ZETTELWERK_UPDATE_SERVER  Update-Server für diesen Lauf (Schema und Rechner)\n"
+                  "  ZW_QUIT_WHEN_IDLE=1       beendet das Programm, sobald es bereit ist\n"
+                  "  ZW_AUTO_ANSWER=default    beantwortet jede Meldung mit ihrer Standardschaltfläche\n"
+                  "                            und schreibt sie auf die Fehlerausgabe (für automatische\n"
+                  "                            Tests)\n")
+                  .toUtf8()
+                  .constData());
     return 0;
+}
+
+// --export and --import: no window, no display; the database as the program would open it.
+int RunTransfer(const TCommandLine& line, const QString& programDirectory) {
+    QTextStream out(stdout), err(stderr);
+    TDataModuleNotizen dataModule(programDirectory);
+    try {
+        if (!dataModule.DataModuleCreate()) {
+            err << "zettelwerk: Die Datenbank " << dataModule.DatabaseFileName()
+                << " kann nicht geöffnet werden: " << dataModule.LastConnectError() << Qt::endl;
+            return 1;
+        }
+        const int rc = line.command == TStartCommand::Export
+                           ? ExportNotes(dataModule, line.exportDirectory, out, err)
+                           : ImportNotes(dataModule, line.importFiles, out, err);
+        dataModule.Close();
+        return rc;
+    } catch (const std::exception& e) {
+        err << "zettelwerk: " << QString::fromUtf8(e.what()) << Qt::endl;
+        return 1;
+    }
+}
+
+// The running program's door: one per database file, in the user's directory for the session.
+QString ChannelSocketPath(const QString& databaseFile) {
+    const QString dir = ProgramChannelDirectory();
+    return dir.isEmpty() ? QString() : dir + u'/' + ProgramChannelName(databaseFile);
 }
 
 // Headless runs: every dialog takes its default button and is logged to stderr.
@@ -79,24 +148,68 @@ void installAutoAnswer() {
     });
 }
 
-// The connection broadcast reaches the status bars of the windows that exist, in this order.
+// The connection broadcast reaches the status bars of the windows made so far, in this order.
 void MarkConnected(const TProgramWindows& windows, const QString& fileName) {
-    if (windows.anlegen)
-        windows.anlegen->StatusBar()->MarkConnected(fileName);
-    if (windows.suchen)
-        windows.suchen->StatusBar()->MarkConnected(fileName);
-    if (windows.verwaltung)
-        windows.verwaltung->StatusBar()->MarkConnected(fileName);
+    if (TfrmAnlegen* w = windows.anlegen.Existing())
+        w->StatusBar()->MarkConnected(fileName);
+    if (TfrmSuchen* w = windows.suchen.Existing())
+        w->StatusBar()->MarkConnected(fileName);
+    if (TfrmVerwaltung* w = windows.verwaltung.Existing())
+        w->StatusBar()->MarkConnected(fileName);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0)
-            return printVersion();
-        if (std::strcmp(argv[i], "--help") == 0)
-            return printUsage();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine line = ParseCommandLine(arguments);
+    switch (line.command) {
+    case TStartCommand::Help:
+        return printUsage();
+    case TStartCommand::Version:
+        return printVersion();
+    case TStartCommand::Error:
+        std::fprintf(stderr, "zettelwerk: %s\nzettelwerk --help nennt die Optionen.\n",
+                     line.error.toLocal8Bit().constData());
+        return 2;
+    case TStartCommand::Export:
+    case TStartCommand::Import:
+    case TStartCommand::Run:
+        break;
+    }
+
+    // Installed programs keep the database in the user's data directory.
+    QString directoryError, programDirectory;
+    // The token that lets a window of the running program come to the front (Wayland).
+    const QString activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    QStringList requestWords;
+    for (TProgramWindow w : line.windows)
+        requestWords << WindowRequestWord(w);
+    std::unique_ptr<TProgramChannel> channel;
+    {
+        // Nothing of the desktop is needed to find the database, to export or import, or to
+        // hand a request to the running program.
+        QCoreApplication core(argc, argv);
+        programDirectory = PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
+        if (!directoryError.isEmpty())
+            std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
+        if (line.command == TStartCommand::Export || line.command == TStartCommand::Import)
+            return RunTransfer(line, programDirectory);
+        channel = std::make_unique<TProgramChannel>(ChannelSocketPath(programDirectory + kDatabaseFileName));
+        if (!requestWords.isEmpty()) {
+            switch (channel->Send(requestWords, activationToken, 15000)) {
+            case TDelivery::Delivered:
+                return 0;
+            case TDelivery::NoAnswer:
+                std::fprintf(stderr, "zettelwerk: Das laufende Zettelwerk antwortet nicht (%s).\n",
+                             channel->SocketPath().toLocal8Bit().constData());
+                return 1;
+            case TDelivery::NoProgram:
+                break; // this start becomes the program
+            }
+        }
     }
 
     // Before any thread starts, so that a termination request only reaches the event loop.
@@ -111,19 +224,21 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
         installAutoAnswer();
 
+    // Later starts of this user on the same database reach this program from here on; their
+    // requests wait until the start-up is over.
+    QString channelError;
+    if (!channel->Listen(&channelError) && !channelError.isEmpty())
+        std::fprintf(stderr, "zettelwerk: %s: %s\n", channel->SocketPath().toLocal8Bit().constData(),
+                     channelError.toLocal8Bit().constData());
+
     int exitCode = 0;
     // The data module exists from here so that every window is given it; it connects at its
-    // place in the order of creation below. Installed programs keep the database in the
-    // user's data directory.
-    QString directoryError;
-    const QString programDirectory =
-        PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
-    if (!directoryError.isEmpty())
-        std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
+    // place in the order of creation below.
     TDataModuleNotizen dataModule(programDirectory);
     TProgramWindows windows;
 
     bool mainClosed = false;
+    QString connectedFile; // the last connection broadcast, for windows made later
     try {
         windows.main = std::make_unique<TfrmMain>(windows);
         TfrmMain* main = windows.main.get();
@@ -132,24 +247,49 @@ int main(int argc, char** argv) {
             mainClosed = true;
             QCoreApplication::quit();
         });
+        // Windows asked for on this command line or by later starts open once the start-up is over.
+        main->OpenWindows(requestWords);
+        QObject::connect(channel.get(), &TProgramChannel::Requested, main,
+                         [main](const QStringList& words, const QString& token) {
+                             // Qt's Wayland window activation takes the token from there.
+                             if (!token.isEmpty() && QGuiApplication::platformName().startsWith(u"wayland"))
+                                 qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+                             main->OpenWindows(words);
+                         });
         // The session ending or a kill asks the main window to close, as "Beenden" does.
         WatchTerminationSignals([&windows] {
             if (windows.main)
                 windows.main->close();
         });
-        windows.about = std::make_unique<TfrmAboutBox>(&dataModule);
-        windows.suchen = std::make_unique<TfrmSuchen>(dataModule);
-        windows.anlegen = std::make_unique<TfrmAnlegen>(dataModule);
-        // The administration window's services are the first users of the client library.
+        // The windows are made when first needed, in the order their makers are given here; the
+        // connection broadcast has reached a window made later when it is made.
+        auto connected = [&connectedFile](auto window) {
+            if (!connectedFile.isEmpty())
+                window->StatusBar()->MarkConnected(connectedFile);
+            return window;
+        };
+        windows.about.make = [&dataModule] { return std::make_unique<TfrmAboutBox>(&dataModule); };
+        // Ctrl+N in the list opens the new-note window, as the tray menu does.
+        windows.suchen.make = [&dataModule, connected, main] {
+            return connected(std::make_unique<TfrmSuchen>(dataModule, [main] { main->NotizAnlegenClick(); }));
+        };
+        windows.anlegen.make = [&dataModule, connected] {
+            return connected(std::make_unique<TfrmAnlegen>(dataModule));
+        };
+        // The administration window's services are the first users of the client library: a
+        // missing library ends the start here, before any connection is tried.
         fb::Client();
-        windows.verwaltung = std::make_unique<TfrmVerwaltung>(dataModule, [&windows] {
-            if (windows.update)
-                ShowModal(windows.update.get());
-        });
-        windows.update = std::make_unique<TfrmUpdate>(dataModule);
+        windows.verwaltung.make = [&dataModule, connected, &windows] {
+            return connected(std::make_unique<TfrmVerwaltung>(
+                dataModule, [&windows] { ShowModal(windows.update.Get()); }));
+        };
+        windows.update.make = [&dataModule] { return std::make_unique<TfrmUpdate>(dataModule); };
 
         QObject::connect(&dataModule, &TDataModuleNotizen::Connected,
-                         [&windows](const QString& fileName) { MarkConnected(windows, fileName); });
+                         [&windows, &connectedFile](const QString& fileName) {
+                             connectedFile = fileName;
+                             MarkConnected(windows, fileName);
+                         });
         bool quitRequested = false;
         if (!dataModule.DataModuleCreate()) {
             // The engine's reason tells a lock-directory problem from a damaged or missing file.
@@ -162,11 +302,22 @@ int main(int argc, char** argv) {
             exitCode = 1;
         }
 
-        windows.autostart = std::make_unique<TfrmAutostartDialog>(dataModule, *windows.verwaltung);
+        windows.autostart.make = [&dataModule, &windows] {
+            return std::make_unique<TfrmAutostartDialog>(
+                dataModule, [&windows]() -> TfrmVerwaltung& { return *windows.verwaltung.Get(); });
+        };
+        // A failing count is left to the question's own check, which reports it.
+        windows.firstStartAnswered = [&dataModule] {
+            try {
+                return CountSettingsRows(dataModule) > 0;
+            } catch (const std::exception&) {
+                return false;
+            }
+        };
 
         // After a failed connect the loop does not run at all: no timer is served.
         if (!quitRequested && !mainClosed) {
-            main->StartupComplete();
+            main->StartupComplete(); // opens the windows asked for meanwhile
             if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
                 QTimer::singleShot(0, &app, [] {
                     std::fprintf(stderr, "event loop running\n");

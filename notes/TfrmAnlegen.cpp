@@ -8,6 +8,7 @@
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
 #include "ui/QuitWatch.h"
+#include "ui/Shortcuts.h"
 #include "ui/WindowLook.h"
 
 #include <QAction>
@@ -38,8 +39,10 @@ TfrmAnlegen::TfrmAnlegen(TDataModuleNotizen& dataModule, QWidget* parent)
     addToolBar(Qt::TopToolBarArea, ToolBarSave);
     BtnSave = ToolBarSave->addAction(ImageListMain::Icon(imgSave), QString());
     BtnSave->setObjectName("BtnSave");
-    BtnSave->setToolTip(QStringLiteral("Notiz sichern"));
+    SetShortcut(BtnSave, QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("Notiz sichern"));
+    addAction(BtnSave); // also when the toolbar floats
     connect(BtnSave, &QAction::triggered, this, Guarded([this] { BtnSaveClick(); }));
+    AddWindowShortcut(this, QKeySequence(Qt::Key_Escape), [this] { close(); }); // asks as any close
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");

@@ -9,6 +9,7 @@
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
 #include "ui/QuitWatch.h"
+#include "ui/Shortcuts.h"
 #include "ui/WindowLook.h"
 
 #include <QAction>
@@ -108,6 +109,16 @@ public:
         else if (auto* memo = qobject_cast<QPlainTextEdit*>(editor))
             model->setData(index, memo->document()->toRawText());
     }
+
+protected:
+    // Escape belongs to the window, which it closes (asking while a note is edited); the
+    // delegate would take it from the field to put the field's stored value back.
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            return false;
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
 };
 
 // Splitter handle with a white-to-silver gradient and a column of grip dots.
@@ -169,8 +180,8 @@ QColor TfrmSuchen::Light3DColour() {
     return light == WindowColour() ? QColor(227, 227, 227) : light;
 }
 
-TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent)
-    : QMainWindow(parent), dm_(dataModule) {
+TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> newNote, QWidget* parent)
+    : QMainWindow(parent), dm_(dataModule), newNote_(std::move(newNote)) {
     setObjectName("frmSuchen");
     setWindowTitle(QStringLiteral("Notizenliste"));
     setProperty("helpContext", kHelpContext);
@@ -206,6 +217,10 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent)
     for (QToolBar* bar : {ToolBarSuchen, ToolBarDatensatz})
         for (QWidget* w : bar->findChildren<QWidget*>())
             w->setFocusPolicy(Qt::NoFocus);
+    // Saving with Ctrl+S works only while its button does (editing); the window holds the
+    // action too, so a floating toolbar takes nothing away.
+    SetShortcut(BtnSave, QKeySequence(Qt::CTRL | Qt::Key_S), BtnSave->toolTip());
+    addAction(BtnSave);
 
     Splitter1 = new TGripSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName("Splitter1");
@@ -277,7 +292,8 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent)
     EditSuchen = new QLineEdit(PanelSuchen);
     EditSuchen->setObjectName("EditSuchen");
     EditSuchen->setGeometry(8, 24, 165, 21);
-    EditSuchen->setToolTip(QStringLiteral("Suchbegriff eingeben"));
+    EditSuchen->setToolTip(
+        HintWithShortcut(QStringLiteral("Suchbegriff eingeben"), QKeySequence(Qt::CTRL | Qt::Key_F)));
     SetBaseColour(EditSuchen, WindowColour());
     EditSuchenButton = EditSuchen->addAction(ImageListMain::Icon(imgRunSearch), QLineEdit::TrailingPosition);
     EditSuchenButton->setObjectName("EditSuchenButton");
@@ -357,6 +373,24 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent)
     connect(&liste, &TNotizListe::StateChange, this, [this] { UpdateNavigator(); });
     connect(&liste, &TNotizListe::DataChange, this, [this] { CurrentRowChanged(); });
     ResizeTitleColumn();
+
+    // Keys of the window. F5 lists all notes even while its button is disabled (right after
+    // showing, the list is unordered and may be old).
+    BtnAlleNotizen->setToolTip(HintWithShortcut(BtnAlleNotizen->toolTip(), QKeySequence(Qt::Key_F5)));
+    AddWindowShortcut(this, QKeySequence(Qt::Key_F5), [this] { BtnAlleNotizenClick(); });
+    AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_F), [this] { FocusSearchField(); });
+    AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_N), [this] {
+        if (newNote_)
+            newNote_();
+    });
+    DBGridNotizen->setToolTip(QStringLiteral("Notizen (neue Notiz: ") +
+                              ShortcutText(QKeySequence(Qt::CTRL | Qt::Key_N)) + u')');
+    AddWindowShortcut(this, QKeySequence(Qt::Key_Escape), [this] { close(); });
+}
+
+void TfrmSuchen::FocusSearchField() {
+    EditSuchen->setFocus(Qt::ShortcutFocusReason);
+    EditSuchen->selectAll();
 }
 
 QString TfrmSuchen::StatusText() const {

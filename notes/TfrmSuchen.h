@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QDataWidgetMapper;
@@ -23,7 +24,9 @@ public:
     static constexpr int kHelpContext = 1003;
     static constexpr int kMarkerWidth = 20;
 
-    explicit TfrmSuchen(TDataModuleNotizen& dataModule, QWidget* parent = nullptr);
+    // newNote: what Ctrl+N does (the program shows the new-note window); empty: nothing.
+    explicit TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> newNote = {},
+                        QWidget* parent = nullptr);
 
     TConnectionStatusBar* StatusBar() const { return StatusBarListe; }
     TNotizListe& DataSetNotizliste() const { return dm_.DataSetNotizliste; }
@@ -42,6 +45,7 @@ public:
     void BtnDeleteClick();
     bool FormCloseQuery();
     void FormClose();
+    void FocusSearchField(); // Ctrl+F
 
     // Moves to a row of the grid, finishing a change first.
     void GridRowChosen(int row);
@@ -95,4 +99,5 @@ private:
     TDataModuleNotizen& dm_;
     TNotizListeModel* model_ = nullptr;
     QDataWidgetMapper* fields_ = nullptr; // title, text and stamp follow the current row
+    std::function<void()> newNote_;
 };

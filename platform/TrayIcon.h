@@ -25,7 +25,9 @@ public:
     virtual bool IsShown() const = 0;
 
 signals:
-    void DoubleClicked(); // left button double click
+    // The default command: a left double click (XEmbed tray), or the activation that a panel
+    // of the D-Bus tray sends for a click on the item.
+    void DoubleClicked();
 };
 
 // Makes the host of every new TTrayIcon; tests install a fake one.

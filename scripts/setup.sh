@@ -11,6 +11,7 @@ PACKAGES=(
   libmspack-dev libcurl4-openssl-dev curl fp-utils
   googletest libgtest-dev libbenchmark-dev
   xvfb xdotool xclip gcab trayer imagemagick x11-utils python3
+  dbus-daemon python3-gi gir1.2-glib-2.0 xpad desktop-file-utils
   clang libclang-rt-14-dev valgrind
   libsodium-dev minisign lintian fonts-liberation2 libchm-bin libssl-dev
 )

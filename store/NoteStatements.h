@@ -15,3 +15,11 @@ QString BuildInsertStatement();
 QString BuildSearchStatement(const QString& term);
 
 QString BuildDeleteStatement(qint64 id);
+
+// The export: every note in title order, equal titles by id.
+inline const QString kSelectNotesForExport =
+    QStringLiteral("select id, titel, bemerkung, zeitstempel from tblnotizen order by titel, id");
+// The import: title, text (blob) and stamp as parameters 1 to 3, the id from the generator.
+inline const QString kInsertImportedNote =
+    QStringLiteral("insert into tblnotizen (id, titel, bemerkung, zeitstempel) "
+                   "values (gen_id(GEN_TBLNOTIZEN_ID, 1), ?, ?, ?)");

@@ -1,20 +1,36 @@
 #include "platform/HtmlDialog.h"
 
+#include "platform/InternetSession.h"
+
 #include <QDialog>
-#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QScreen>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 
-// Shows the page in a text browser; an http(s) page is fetched first (at most 30 seconds).
+constexpr qint64 kMaxPageBytes = 4 * 1024 * 1024;
+
+// An http(s) page through the program's Internet facility (libcurl, loaded when first needed),
+// so the program carries no second network stack; empty when it cannot be fetched.
+QByteArray FetchPage(const QString& url) {
+    QByteArray page;
+    const auto session = Internet().Open(QString(), QString());
+    if (!session)
+        return page;
+    const auto request = session->OpenUrl(url, QString(), irfReload);
+    if (!request)
+        return page;
+    char block[16384];
+    for (qint64 n; page.size() < kMaxPageBytes && (n = request->Read(block, sizeof block)) > 0;)
+        page.append(block, n);
+    return page;
+}
+
+// Shows the page in a text browser; an http(s) page is fetched first.
 class TLinuxHtmlDialog : public THtmlDialog {
 public:
     void Show(const QString& address) override {
@@ -28,14 +44,7 @@ public:
 
         const QUrl url = QUrl::fromUserInput(address);
         if (url.scheme() == "http" || url.scheme() == "https") {
-            QNetworkAccessManager nam;
-            QNetworkReply* reply = nam.get(QNetworkRequest(url));
-            QEventLoop loop;
-            QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-            QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-            loop.exec();
-            view->setHtml(QString::fromUtf8(reply->readAll()));
-            reply->deleteLater();
+            view->setHtml(QString::fromUtf8(FetchPage(url.toString())));
         } else {
             QFile f(url.isLocalFile() ? url.toLocalFile() : address);
             if (f.open(QIODevice::ReadOnly))

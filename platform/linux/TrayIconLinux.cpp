@@ -1,16 +1,36 @@
-// Tray icon on the desktop's system tray (XEmbed or StatusNotifierItem, as Qt finds it).
+// Tray icon on the desktop's system tray: Qt chooses the D-Bus StatusNotifierItem tray of
+// KDE Plasma and GNOME (with its AppIndicator extension) when a watcher with a registered host
+// is on the session bus, and the XEmbed tray otherwise.
 #include "platform/TrayIcon.h"
 
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace {
 
+// The question Qt asks when it creates the icon, asked at the same moment.
+bool StatusNotifierHostPresent() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                           QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
 class TSystemTrayIconHost : public TTrayIconHost {
 public:
-    explicit TSystemTrayIconHost(QObject* parent) : TTrayIconHost(parent), icon_(this) {
+    explicit TSystemTrayIconHost(QObject* parent)
+        : TTrayIconHost(parent), statusNotifier_(StatusNotifierHostPresent()), icon_(this) {
         connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick)
+            // XEmbed reports a single click as Trigger, which does nothing here. A panel of the
+            // D-Bus tray sends Activate (as Trigger) for the click that opens an item, and
+            // knows no double click: that is where the default command belongs.
+            if (reason == QSystemTrayIcon::DoubleClick ||
+                (statusNotifier_ && reason == QSystemTrayIcon::Trigger))
                 emit DoubleClicked();
         });
     }
@@ -24,6 +44,7 @@ public:
     bool IsShown() const override { return icon_.isVisible(); }
 
 private:
+    const bool statusNotifier_;
     QSystemTrayIcon icon_;
 };
 

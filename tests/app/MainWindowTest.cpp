@@ -6,6 +6,7 @@
 #include "store/TDataModuleNotizen.h"
 #include "ui/ImageListMain.h"
 #include "ui/MessageDialogs.h"
+#include "ui/WindowLook.h"
 #include "ui/WindowShow.h"
 
 #include <QAction>
@@ -91,7 +92,10 @@ TEST_F(MainWindow, TrayMenuItemsCaptionsImagesAndDefault) {
         EXPECT_EQ(a->icon().pixmap(16, 16).toImage(), ImageListMain::Pixmap(e.image).toImage()) << e.name;
     }
     EXPECT_EQ(form->PopupMenuTray->defaultAction(), form->NotizAnlegen);
+    // Its font (Tahoma 8 pt or the nearest face) is chosen when it opens.
+    emit form->PopupMenuTray->aboutToShow();
     EXPECT_EQ(form->PopupMenuTray->font().pointSize(), 8);
+    EXPECT_EQ(form->PopupMenuTray->font(), MenuFont());
 }
 
 TEST_F(MainWindow, DoubleClickRunsNotizAnlegen) {
@@ -153,4 +157,21 @@ TEST_F(MainWindow, AMenuCommandWhoseWindowIsGoneDoesNothing) {
     form->Notizsuchen->trigger();
     form->Info->trigger();
     EXPECT_TRUE(dialogs.isEmpty());
+}
+
+TEST_F(MainWindow, WindowsAskedForByTheCommandLineOpenOnceTheStartUpIsOver) {
+    int anlegen = 0, suchen = 0;
+    QObject::connect(form->NotizAnlegen, &QAction::triggered, [&] { ++anlegen; });
+    QObject::connect(form->Notizsuchen, &QAction::triggered, [&] { ++suchen; });
+    // During the start-up (a message box's own loop may deliver a request) nothing opens yet.
+    form->OpenWindows({"suchen", "unbekannt", "neue-notiz"});
+    EXPECT_EQ(anlegen + suchen, 0);
+    form->StartupComplete();
+    EXPECT_EQ(anlegen, 1);
+    EXPECT_EQ(suchen, 1);
+    form->OpenWindows({"neue-notiz"});
+    EXPECT_EQ(anlegen, 2);
+    form->StartupComplete(); // nothing is opened twice
+    EXPECT_EQ(anlegen, 2);
+    EXPECT_EQ(suchen, 1);
 }

@@ -25,6 +25,14 @@ for line in '[Desktop Entry]' 'Type=Application' 'Name=Zettelwerk' 'Exec=zettelw
   grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
 done
 grep -q '^Comment=.' "$desktop" || fail "desktop entry lacks a comment"
+# The application menu and desktop-wide shortcuts reach the running program through two actions.
+for line in 'Actions=notiz-anlegen;notiz-suchen;' '[Desktop Action notiz-anlegen]' 'Exec=zettelwerk --neue-notiz' \
+  '[Desktop Action notiz-suchen]' 'Exec=zettelwerk --suchen'; do
+  grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$desktop" >"$work/validate.log" 2>&1 || fail "desktop entry: $(cat "$work/validate.log")"
+fi
 for size in 16 32 48 64 128; do
   png="$prefix/share/icons/hicolor/${size}x${size}/apps/zettelwerk.png"
   [ -s "$png" ] || fail "icon $size missing"
@@ -36,7 +44,9 @@ done
 
 ver=$("$prefix/bin/zettelwerk" --version) || fail "--version failed"
 [ "$ver" = "Zettelwerk 1.0 (Dateiversion 1.0.0.0)" ] || fail "--version printed: $ver"
-"$prefix/bin/zettelwerk" --help | grep -q -- '--version' || fail "--help lacks --version"
+for option in --version --neue-notiz --suchen --export --import; do
+  "$prefix/bin/zettelwerk" --help | grep -q -- "$option" || fail "--help lacks $option"
+done
 
 # --- first and second start
 shared_sum=$(md5sum <"$prefix/share/zettelwerk/notizen.gdb")

@@ -4,8 +4,10 @@
 #
 #   source "$(dirname "$0")/session_lib.sh"
 #   e2e_init <artefact dir> <timeout s>   work directory, traps, watchdog
-#   e2e_display                           a fresh X server and tray host; sets DISPLAY
-#   e2e_program <dir> <log> [env...]      starts <dir>/zettelwerk; sets PROGRAM (its pid)
+#   e2e_display [notray]                  a fresh X server and tray host (none with notray);
+#                                         sets DISPLAY
+#   e2e_program <dir> <log> [env...] [-- args...]
+#                                         starts <dir>/zettelwerk; sets PROGRAM (its pid)
 #   e2e_tray_icon                         waits for the program's icon; sets ICON ("x y")
 #
 # Everything started is ended by the exit trap, whatever way the test ends.
@@ -48,11 +50,11 @@ e2e_init() {
   GLOBAL_TIMEOUT=${ZW_E2E_TIMEOUT:-${2:-200}}
   unset DISPLAY ZW_AUTO_ANSWER ZW_QUIT_WHEN_IDLE SESSION_MANAGER
   work=$(mktemp -d "${TMPDIR:-/tmp}/zw-e2e.XXXXXX")
-  mkdir -p "$ART" "$work/config" "$work/data" "$work/runtime" || exit 1
+  mkdir -p "$ART" "$work/config" "$work/data" "$work/runtime" "$work/cache" || exit 1
   chmod 700 "$work/runtime"
   rm -f "$ART"/*.png
   export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" \
-    QT_QPA_PLATFORM=xcb
+    XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=xcb
   trap e2e_cleanup EXIT
   trap 'echo "FAIL: global timeout of ${GLOBAL_TIMEOUT} s reached during: $step"; shot failure; exit 1' TERM
   trap 'exit 130' INT
@@ -152,9 +154,10 @@ answer_default() {
 }
 
 # Our own X server on a display it picks itself, without reset when the last client leaves
-# (a client arriving during a reset may be turned away), with a tray host. Sets DISPLAY.
+# (a client arriving during a reset may be turned away), with a tray host unless $1 is
+# "notray". Sets DISPLAY.
 e2e_display() {
-  local attempt n xpid tpid i
+  local attempt n xpid tpid i tray=${1:-tray}
   for attempt in 1 2 3; do
     rm -f "$work/displayfd"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/displayfd" \
@@ -169,6 +172,11 @@ e2e_display() {
       n=""
       sleep 0.1
     done
+    if [ -n "$n" ] && [ "$tray" = notray ]; then
+      export DISPLAY=":$n"
+      echo "display $DISPLAY without tray host"
+      return 0
+    fi
     if [ -n "$n" ]; then
       export DISPLAY=":$n"
       trayer --edge top --align right --widthtype request --height 32 --transparent false \
@@ -193,11 +201,17 @@ e2e_display() {
   fail "no X server with a tray host could be started: $(cat "$work/xvfb.log")"
 }
 
-# e2e_program <dir> <log name> [VAR=value...]: the program in <dir> on the current display.
+# e2e_program <dir> <log name> [VAR=value...] [-- arguments...]: the program in <dir> on the
+# current display.
 e2e_program() {
-  local dir=$1 log=$2
+  local dir=$1 log=$2 envs=()
   shift 2
-  (cd "$dir" && exec env "$@" ./zettelwerk) >"$work/$log" 2>&1 &
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+    envs+=("$1")
+    shift
+  done
+  [ "${1:-}" = "--" ] && shift
+  (cd "$dir" && exec env "${envs[@]}" ./zettelwerk "$@") >"$work/$log" 2>&1 &
   PROGRAM=$!
   PPIDS+=("$PROGRAM")
 }
@@ -279,8 +293,17 @@ copied_field_text() {
   timeout 5 xclip -selection clipboard -o 2>/dev/null
 }
 
-# sql <script> <database>
-sql() { timeout 60 isql-fb -q -user sysdba -password lanternix "$2" -i "$1" 2>&1; }
+# sql <script> <database>. With the program's own engine configuration and lock files once it
+# has run, so the database can be read while the program has it open.
+sql() {
+  local root="$work/cache/zettelwerk/firebird" state="$work/runtime/zettelwerk"
+  if [ -f "$root/firebird.conf" ]; then
+    FIREBIRD=$root FIREBIRD_LOCK=$state/lock FIREBIRD_TMP=$state/tmp \
+      timeout 60 isql-fb -q -user sysdba -password lanternix "$2" -i "$1" 2>&1
+  else
+    timeout 60 isql-fb -q -user sysdba -password lanternix "$2" -i "$1" 2>&1
+  fi
+}
 
 # sql_value <database> <select of one value>: the value, as isql-fb prints it in list mode.
 sql_value() {

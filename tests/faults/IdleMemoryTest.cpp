@@ -1,4 +1,6 @@
-// The program idle in the tray after its start stays small.
+// The program idle in the tray after its start stays small: it has loaded nothing it does not
+// need yet. The number to reach is the benchmark's (bench/idle_memory.cpp, beside xpad); this
+// test keeps a wide bound and names what must not be there.
 #include "faults/FaultSupport.h"
 
 #include <QFileInfo>
@@ -43,11 +45,32 @@ std::string LargestMappings(qint64 pid, int count) {
     return text;
 }
 
+// Files mapped into a process whose name contains one of the given parts.
+QStringList MappedFiles(qint64 pid, const QStringList& parts) {
+    QFile maps(QString("/proc/%1/maps").arg(pid));
+    QStringList found;
+    if (!maps.open(QIODevice::ReadOnly))
+        return {QStringLiteral("(no maps)")};
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString file = QString::fromUtf8(line.simplified().split(' ').value(5));
+        for (const QString& part : parts)
+            if (file.contains(part) && !found.contains(file))
+                found << file;
+    }
+    return found;
+}
+
 } // namespace
 
-TEST(IdleMemory, TheProgramInTheTrayStaysBelowSixtyMegabytes) {
+TEST(IdleMemory, TheProgramInTheTrayCarriesNothingItDoesNotNeedYet) {
     TTempDatabase db;
     const QString dir = db.Directory();
+    {
+        // Not the first start: the program idles in the tray without a question.
+        TDataModuleNotizen dm(dir);
+        ASSERT_TRUE(dm.DataModuleCreate());
+        dm.RunInSharedTransaction(dm.QueryInternes, {"insert into tblinterna (firststart) values (0)"});
+    }
     for (const QString& name : {QStringLiteral("zettelwerk"), QStringLiteral("zettelwerk.chm")})
         if (QFileInfo::exists(BinDir() + "/" + name)) {
             ASSERT_TRUE(QFile::copy(BinDir() + "/" + name, dir + name));
@@ -59,6 +82,9 @@ TEST(IdleMemory, TheProgramInTheTrayStaysBelowSixtyMegabytes) {
     env.insert("ZW_AUTO_ANSWER", "default");
     env.insert("HOME", home.path());
     env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_CACHE_HOME", home.path() + "/.cache");
+    env.insert("XDG_RUNTIME_DIR", home.path());
+    env.remove("FIREBIRD");
     QProcess program;
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::SeparateChannels);
@@ -87,6 +113,11 @@ TEST(IdleMemory, TheProgramInTheTrayStaysBelowSixtyMegabytes) {
     ASSERT_GT(kb, 0);
     EXPECT_LT(kb, 60 * 1024) << "resident set of the idle program in KB; largest parts:"
                              << LargestMappings(program.processId(), 15);
+    // The transfer library of the update (with its TLS, LDAP and Kerberos libraries), Qt's
+    // network module, the engine's trace plugin and the fonts of the windows come when needed.
+    EXPECT_EQ(MappedFiles(program.processId(),
+                          {"libcurl", "libQt6Network", "libfbtrace", "libgnutls", ".ttf", ".otf", ".pfb"}),
+              QStringList());
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000)) << "no end after SIGTERM";

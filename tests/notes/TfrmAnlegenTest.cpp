@@ -120,7 +120,7 @@ TEST_F(AnlegenTest, LayoutAndHelpContext) {
     EXPECT_EQ(anlegen->EditTitel->size(), QSize(617, 21));
     EXPECT_EQ(anlegen->Memo->size(), QSize(617, 153));
     EXPECT_EQ(anlegen->Memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(anlegen->BtnSave->toolTip(), "Notiz sichern");
+    EXPECT_EQ(anlegen->BtnSave->toolTip(), "Notiz sichern (Strg+S)");
     EXPECT_EQ(anlegen->StatusBar(), anlegen->StatusBarMain);
     const QPoint before = anlegen->EditTitel->pos();
     anlegen->resize(900, 500);

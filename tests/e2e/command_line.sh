@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# A command line that reaches the running program, with the real program under a virtual X
+# server: `zettelwerk --suchen` with no program running starts one that opens the list;
+# `--neue-notiz` while it runs opens the new-note window there and ends at once; `--suchen`
+# only brings the open list to the front; a start without an option is a second program that
+# takes nothing away from the first; after the first is killed, its stale socket does not stop
+# the next `--neue-notiz` from starting a program; "Beenden" removes the socket.
+# Usage: command_line.sh <bin dir> <artefact dir>
+set -uo pipefail
+BIN=${1:?bin dir}
+source "$(dirname "$0")/session_lib.sh"
+e2e_require
+e2e_init "${2:?artefact dir}" 200
+
+copy_program "$BIN" "$work/prog"
+seed_database "$work/prog/notizen.gdb" "'Einkauf', 'Milch'"
+
+# Processes running the copy's executable.
+program_count() {
+  local p n=0
+  for p in /proc/[0-9]*; do
+    [ "$(readlink "$p/exe" 2>/dev/null)" = "$work/prog/zettelwerk" ] && n=$((n + 1))
+  done
+  echo "$n"
+}
+# A later start with options, as a desktop shortcut runs it; must end within 20 s.
+ask() {
+  local rc start
+  start=$(date +%s%N)
+  (cd "$work/prog" && timeout 20 ./zettelwerk "$@") >>"$work/ask.log" 2>&1
+  rc=$?
+  echo "zettelwerk $* ended with $rc after $((($(date +%s%N) - start) / 1000000)) ms"
+  return "$rc"
+}
+socket() { ls "$work/runtime/zettelwerk"/zettelwerk-* 2>/dev/null | grep -v "\.lock$"; }
+
+begin "X server and tray host"
+e2e_display
+
+begin "not running: --suchen starts the program with the list"
+e2e_program "$work/prog" program1.log -- --suchen
+FIRST=$PROGRAM
+e2e_tray_icon
+wait_window '^Notizenliste$' 30
+L=$WIN
+sleep 0.5
+shot started_with_list
+[ -S "$(socket)" ] || fail "the program does not listen in the runtime directory: $(ls -la "$work/runtime/zettelwerk")"
+[ "$(program_count)" = 1 ] || fail "$(program_count) programs run"
+
+begin "running: --neue-notiz opens the window in it"
+ask --neue-notiz || fail "--neue-notiz failed: $(cat "$work/ask.log")"
+wait_window '^Notiz erfassen$' 20
+A=$WIN
+sleep 0.3
+shot new_note_from_command_line
+[ "$(program_count)" = 1 ] || fail "--neue-notiz left $(program_count) programs running"
+
+begin "running: --suchen only brings the open list to the front"
+click_in "$L" 78 342 # EditSuchen
+type_text "Milch"
+ask --suchen || fail "--suchen failed: $(cat "$work/ask.log")"
+sleep 0.5
+click_in "$L" 78 342
+got=$(copied_field_text)
+[ "$got" = "Milch" ] || fail "the list was opened again (search field holds '$got')"
+
+begin "a start without an option is a second program"
+e2e_program "$work/prog" program2.log ZW_AUTO_ANSWER=default
+SECOND=$PROGRAM
+poll "grep -x 'event loop running' '$work/program2.log'" 30 >/dev/null || fail "the second program did not start"
+[ "$(program_count)" = 2 ] || fail "$(program_count) programs run, expected two"
+kill -TERM "$SECOND"
+wait "$SECOND"
+rc=$?
+[ "$rc" -eq 0 ] || fail "the second program ended with $rc"
+PPIDS=("$FIRST")
+[ -S "$(socket)" ] || fail "the second program took the first one's socket away"
+
+begin "the first program still answers"
+timeout 5 xdotool windowfocus --sync "$A" 2>/dev/null
+xdotool key Escape # closes the empty new-note window without a question
+wait_gone '^Notiz erfassen$' 10
+ask --neue-notiz || fail "--neue-notiz failed: $(cat "$work/ask.log")"
+wait_window '^Notiz erfassen$' 20
+[ "$(program_count)" = 1 ] || fail "$(program_count) programs run"
+
+begin "a killed program's socket does not stop the next start"
+kill -KILL "$FIRST"
+wait "$FIRST" 2>/dev/null
+PPIDS=()
+[ -S "$(socket)" ] || fail "expected the killed program's socket to stay behind"
+e2e_program "$work/prog" program3.log -- --neue-notiz
+wait_window '^Notiz erfassen$' 30
+e2e_tray_icon
+shot started_after_kill
+[ "$(program_count)" = 1 ] || fail "$(program_count) programs run"
+
+begin "Beenden removes the socket"
+quit_program "$PROGRAM"
+PPIDS=()
+[ -z "$(socket)" ] || fail "socket left after the end: $(socket)"
+[ -s "$work/ask.log" ] && fail "a later start wrote messages: $(cat "$work/ask.log")"
+
+echo "PASS: command line reaches the running program (screenshots in $ART)"
+exit 0
