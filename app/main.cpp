@@ -11,6 +11,7 @@
 #include "platform/ShellOpen.h"
 #include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
+#include "store/ConnectionSettings.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/fb/FbApi.h"
 #include "ui/ConnectionStatusBar.h"
@@ -47,6 +48,14 @@ int printUsage() {
                 "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
                 "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
                 "\n"
+                "Datenbank: die Datei notizen.gdb wie oben, oder eine Datenbank auf einem\n"
+                "Firebird-Server, angegeben in ~/.config/zettelwerk/zettelwerk.conf (Modus 0600):\n"
+                "  database=notizserver:/var/lib/firebird/3.0/data/notizen.gdb\n"
+                "  database=notizserver/3051:notizen      (Rechner/Port:Alias)\n"
+                "  user=sysdba\n"
+                "  password=geheim\n"
+                "oder für einen Lauf: ZETTELWERK_DATABASE=notizserver:/pfad/notizen.gdb zettelwerk\n"
+                "\n"
                 "Optionen:\n"
                 "  /debug, -debug  Hilfe-Protokoll HelpDebug.txt schreiben\n"
                 "  --version       Version ausgeben\n"
@@ -54,7 +63,10 @@ int printUsage() {
                 "\n"
                 "Umgebung:\n"
                 "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
-                "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
+                "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags und von\n"
+                "                            zettelwerk/zettelwerk.conf (sonst ~/.config)\n"
+                "  ZETTELWERK_DATABASE       Datenbank für diesen Lauf: Pfad oder Server:Pfad\n"
+                "                            (vor database= der Einstellungsdatei)\n"
                 "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine\n"
                 "                            in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
                 "  XDG_CACHE_HOME            Cache-Verzeichnis mit der Konfiguration der\n"
@@ -115,12 +127,21 @@ int main(int argc, char** argv) {
     // The data module exists from here so that every window is given it; it connects at its
     // place in the order of creation below. Installed programs keep the database in the
     // user's data directory.
+    // A configured server leaves the program directory to the help file and the backup.
+    const TConnectionChoice connection = LoadConnectionSettings();
+    if (!connection.error.isEmpty()) {
+        MessageDlg(connection.error + QStringLiteral("\nZettelwerk wird beendet ..."), TMsgDlgType::Custom,
+                   mbOK);
+        return 1;
+    }
     QString directoryError;
     const QString programDirectory =
         PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
     if (!directoryError.isEmpty())
         std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
     TDataModuleNotizen dataModule(programDirectory);
+    if (connection.source != TConnectionSource::Embedded)
+        dataModule.UseDatabase(connection.database, connection.credentials);
     TProgramWindows windows;
 
     bool mainClosed = false;
@@ -155,9 +176,12 @@ int main(int argc, char** argv) {
             // The engine's reason tells a lock-directory problem from a damaged or missing file.
             QStringList cause{directoryError, dataModule.LastConnectError()};
             cause.removeAll(QString());
-            MessageDlg(
-                QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
-                TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
+            // A server that cannot be reached or refuses the account is named in German.
+            QString text =
+                QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ...");
+            if (!dataModule.LastConnectFault().isEmpty())
+                text += QStringLiteral("\n\n") + dataModule.LastConnectFault();
+            MessageDlg(text, TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;
         }

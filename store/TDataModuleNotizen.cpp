@@ -3,6 +3,7 @@
 #include "store/NoteStatements.h"
 #include "store/SqlParams.h"
 #include "store/StoreInternals.h"
+#include "store/fb/FbConnection.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,12 +55,22 @@ int TDatabase::SqlDialect() const {
     return d_->dialect;
 }
 bool TDatabase::Connected() const {
-    return d_->att.Attached();
+    return d_->att.Attached() && !d_->att.Lost();
+}
+
+void TDatabase::Impl::Drop() noexcept {
+    for (TSharedTransaction* t : transactions) {
+        t->impl()->LoseClients();
+        t->impl()->tr.Abandon();
+    }
+    att.Abandon();
 }
 
 void TDatabase::Open() {
     if (Connected())
         return;
+    if (d_->att.Attached())
+        d_->Drop(); // the connection broke: nothing of it can be committed any more
     d_->att.Attach(QFile::encodeName(d_->name).toStdString(), d_->credentials.user.toStdString(),
                    d_->credentials.password.toStdString());
     d_->dialect = 3;
@@ -74,6 +85,10 @@ void TDatabase::Open() {
 }
 
 void TDatabase::Close() {
+    if (d_->att.Attached() && d_->att.Lost()) {
+        d_->Drop();
+        return;
+    }
     if (!Connected())
         return;
     std::exception_ptr first;
@@ -139,6 +154,20 @@ void TSharedTransaction::Impl::EndClients() {
         std::rethrow_exception(first);
 }
 
+void TSharedTransaction::Impl::LoseClients() noexcept {
+    const auto copy = clients;
+    for (TTransactionClient* c : copy) {
+        if (std::find(clients.begin(), clients.end(), c) == clients.end())
+            continue;
+        try {
+            c->ConnectionLost();
+        } catch (const std::exception& e) {
+            qWarning("After a lost connection: %s", e.what());
+        } catch (...) {
+        }
+    }
+}
+
 void TSharedTransaction::Impl::EnsureActive() {
     if (!db.Connected())
         db.Open();
@@ -197,8 +226,8 @@ void TSharedTransaction::CommitRetaining() {
 // --- TWriteScope ----------------------------------------------------------------------
 
 TWriteScope::TWriteScope(TSharedTransaction& transaction) : transaction_(transaction) {
-    if (!transaction_.InTransaction())
-        transaction_.StartTransaction();
+    // Like every statement: a closed (or broken) connection is opened first.
+    transaction_.impl()->EnsureActive();
 }
 
 void TWriteScope::Commit() {
@@ -396,6 +425,13 @@ TDataModuleNotizen::~TDataModuleNotizen() {
     }
 }
 
+void TDataModuleNotizen::UseDatabase(const QString& database, const TCredentials& credentials) {
+    configuredDatabase_ = database;
+    credentials_ = credentials;
+    database_->SetDatabaseName(DatabaseFileName());
+    database_->SetCredentials(credentials_);
+}
+
 void TDataModuleNotizen::Close() {
     notizliste_->Close();
     queryNotizen_->Close();
@@ -407,10 +443,21 @@ void TDataModuleNotizen::Close() {
 
 bool TDataModuleNotizen::DataModuleCreate() {
     database_->SetDatabaseName(DatabaseFileName());
+    database_->SetCredentials(credentials_);
+    lastConnectError_.clear();
+    lastConnectFault_.clear();
     try {
         database_->Open();
-        lastConnectError_.clear();
         return true;
+    } catch (const fb::ConnectionError& e) {
+        lastConnectFault_ = QString::fromUtf8(e.what());
+        try {
+            e.rethrow_nested();
+        } catch (const std::exception& cause) {
+            lastConnectError_ = QString::fromUtf8(cause.what());
+        } catch (...) {
+        }
+        return false;
     } catch (const std::exception& e) {
         lastConnectError_ = QString::fromUtf8(e.what());
         return false;
@@ -420,11 +467,24 @@ bool TDataModuleNotizen::DataModuleCreate() {
 QString TDataModuleNotizen::LastConnectError() const {
     return lastConnectError_;
 }
+QString TDataModuleNotizen::LastConnectFault() const {
+    return lastConnectFault_;
+}
+bool TDataModuleNotizen::IsServer() const {
+    return !configuredDatabase_.isEmpty() &&
+           fb::ParseConnectionText(QFile::encodeName(configuredDatabase_).toStdString()).Remote();
+}
+
+TDatabaseInfo TDataModuleNotizen::DatabaseInfo() {
+    if (database_->impl()->att.Lost())
+        database_->Open();
+    return Database.Info();
+}
 QString TDataModuleNotizen::ProgramDirectory() const {
     return programDirectory_;
 }
 QString TDataModuleNotizen::DatabaseFileName() const {
-    return programDirectory_ + kDatabaseFileName;
+    return configuredDatabase_.isEmpty() ? programDirectory_ + kDatabaseFileName : configuredDatabase_;
 }
 
 void TDataModuleNotizen::RunInSharedTransaction(TQuery& query, const QStringList& sql) {
