@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
             QString text =
                 QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ...");
             if (!dataModule.LastConnectFault().isEmpty())
-                text += QStringLiteral("\n\n") + dataModule.LastConnectFault();
+                text += QStringLiteral("\n\n") + WithFullStop(dataModule.LastConnectFault());
             MessageDlg(text, TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;

@@ -436,8 +436,15 @@ void TDataModuleNotizen::Close() {
     notizliste_->Close();
     queryNotizen_->Close();
     queryInternes_->Close();
-    if (transaction_->InTransaction())
-        transaction_->Commit();
+    // A broken connection has nothing left to commit (every save was committed at once);
+    // closing lets go of it.
+    if (transaction_->InTransaction() && database_->Connected()) {
+        try {
+            transaction_->Commit();
+        } catch (const fb::ConnectionError& e) {
+            qWarning("Closing the notes database: %s", e.what());
+        }
+    }
     database_->Close();
 }
 

@@ -119,7 +119,7 @@ std::string FaultMessage(Fault fault, const std::string& host) {
     case Fault::Refused:
         return "Der Datenbankserver" + at +
                " nimmt keine Verbindung an.\n"
-               "Läuft der Server, und stimmt der Port?";
+               "Bitte prüfen, ob der Server läuft und der Port stimmt";
     case Fault::Unreachable:
         return "Der Datenbankserver" + at + " ist nicht erreichbar";
     case Fault::Lost:

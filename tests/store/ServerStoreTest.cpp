@@ -357,3 +357,14 @@ TEST_F(ServerStore, WrongPasswordUnknownHostAndRefusedConnection) {
     EXPECT_EQ(fault, "");
     EXPECT_FALSE(cause.empty());
 }
+
+TEST_F(ServerStore, TheProgramEndsQuietlyWhileTheServerIsGone) {
+    dm->SaveNewNote("Eins", "Text");
+    Titles(*dm); // the transaction is active, the list open
+    server->Kill();
+    EXPECT_NO_THROW(dm->Close()) << "nothing is left to commit";
+    EXPECT_FALSE(dm->Database.Connected());
+    server->Start();
+    auto other = Module();
+    EXPECT_EQ(Titles(*other), QStringList{"Eins"});
+}
