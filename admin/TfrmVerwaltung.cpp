@@ -211,12 +211,13 @@ void TfrmVerwaltung::BackupDatabase() {
     RunServiceJob(
         QStringLiteral("Backup"), QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."), [this] {
             const QString dir = dm_.ProgramDirectory();
-            // A server's backup comes through its services manager into the user's directory.
+            // A server's backup comes through its services manager into the user's directory; a
+            // configured local file is the one backed up.
             if (dm_.IsServer())
                 BackupServerDatabase(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(),
                                      dir + kBackupFileName, PumpWithoutInput);
             else
-                BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dir + kDatabaseFileName,
+                BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(),
                                    dir + kBackupFileName, PumpWithoutInput);
         });
 }
@@ -233,8 +234,8 @@ void TfrmVerwaltung::RestoreDatabase() {
                                                 PumpWithoutInput, [this] { dm_.Database.Close(); });
                       else
                           RestoreDatabaseFile(*restoreService_, dm_.Database.Credentials(),
-                                              dir + kBackupFileName, dir + kDatabaseFileName,
-                                              PumpWithoutInput, [this] { dm_.Database.Close(); });
+                                              dir + kBackupFileName, dm_.DatabaseFileName(), PumpWithoutInput,
+                                              [this] { dm_.Database.Close(); });
                   });
 }
 

@@ -2,6 +2,7 @@
 // starts: the backup comes into the user's directory, the restore goes back to the server.
 #include "admin/TfrmVerwaltung.h"
 #include "common/FirebirdServer.h"
+#include "common/TempDatabase.h"
 #include "platform/Autostart.h"
 #include "platform/fake/FakeAutostart.h"
 #include "store/DatabaseBackup.h"
@@ -98,4 +99,43 @@ TEST_F(ServerBackupWindow, AServerThatIsGoneIsReportedAndTheDatabaseStaysClosed)
     window->BtnBackup->click();
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.");
+}
+
+// A configured local file (ZETTELWERK_DATABASE=/path) is the one backed up, not the file of
+// the program directory.
+TEST(ConfiguredFileBackupWindow, BacksUpTheConfiguredFile) {
+    TTempDatabase configured;
+    QTemporaryDir programDirectory;
+    TFakeAutostart autostart;
+    SetAutostart(&autostart);
+    std::vector<TDialogRequest> dialogs;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        dialogs.push_back(r);
+        return r.buttons & mbYes ? TModalResult::Yes : TModalResult::OK;
+    });
+    {
+        TDataModuleNotizen dm(programDirectory.path());
+        dm.UseDatabase(configured.File(), TCredentials{});
+        TfrmVerwaltung window(dm, [] {});
+        ASSERT_TRUE(dm.DataModuleCreate()) << dm.LastConnectError().toStdString();
+        EXPECT_FALSE(dm.IsServer());
+        dm.SaveNewNote("Woanders", "liegt nicht im Programmverzeichnis");
+        window.BtnBackup->click();
+        ASSERT_EQ(dialogs.size(), 2u);
+        EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.")
+            << dialogs[1].text.toStdString();
+        dm.RunInSharedTransaction(dm.QueryNotizen, {"delete from tblnotizen"});
+        dialogs.clear();
+        window.BtnRestore->click();
+        ASSERT_EQ(dialogs.size(), 2u);
+        EXPECT_EQ(dialogs[1].text, "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.")
+            << dialogs[1].text.toStdString() << dialogs[1].details.toStdString();
+        dm.QueryInternes.SetSQL({"select titel from tblnotizen"});
+        dm.QueryInternes.Open();
+        EXPECT_EQ(dm.QueryInternes.FieldAsString("TITEL"), "Woanders");
+        dm.QueryInternes.Close();
+    }
+    EXPECT_FALSE(QFileInfo::exists(programDirectory.path() + "/notizen.gdb"));
+    SetDialogAnswerer({});
+    SetAutostart(nullptr);
 }
