@@ -108,7 +108,7 @@ struct TNotizListe::Impl : TTransactionClient {
     int needRefresh = -1; // -1 unknown
     // The edit began on a connection that broke: an unchanged text is written from what was
     // read at its start, not by the old connection's blob id.
-    bool stalePrepared = false;
+    bool staleBlobIds = false;
 
     struct Prepared {
         std::unique_ptr<fb::Statement> stmt;
@@ -144,7 +144,7 @@ struct TNotizListe::Impl : TTransactionClient {
             return;
         }
         FreeStatements(); // the cursor with them: no more rows are fetched
-        stalePrepared = true;
+        staleBlobIds = true;
         needRefresh = -1;
     }
 
@@ -169,7 +169,7 @@ struct TNotizListe::Impl : TTransactionClient {
         editBaseText.clear();
         editText.clear();
         textChanged = modified = false;
-        stalePrepared = false;
+        staleBlobIds = false;
         InvalidateCache();
         state = TDataSetState::Inactive;
         emit q->Reset();
@@ -299,7 +299,7 @@ struct TNotizListe::Impl : TTransactionClient {
                         s.SetBlobData(i, editText.toUtf8()); // a changed text is stored as new
                 } else if (r.knownText) {
                     s.SetBlobData(i, r.knownText->toUtf8());
-                } else if (stalePrepared && !r.textNull) {
+                } else if (staleBlobIds && !r.textNull) {
                     s.SetBlobData(i, editBaseText.toUtf8());
                 } else if (r.textNull) {
                     s.SetNull(i);
@@ -384,9 +384,9 @@ struct TNotizListe::Impl : TTransactionClient {
             Refresh(saved);
         // Durable now; a crash or a hard end of the session cannot take the change back.
         tr.impl()->tr.CommitRetaining();
-        if (stalePrepared && !textChanged && !saved.textNull)
+        if (staleBlobIds && !textChanged && !saved.textNull)
             saved.knownText = std::make_shared<const QString>(editBaseText);
-        stalePrepared = false;
+        staleBlobIds = false;
         rows[cur] = saved;
         InvalidateCache();
         textChanged = modified = false;

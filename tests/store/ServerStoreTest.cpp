@@ -368,3 +368,24 @@ TEST_F(ServerStore, TheProgramEndsQuietlyWhileTheServerIsGone) {
     auto other = Module();
     EXPECT_EQ(Titles(*other), QStringList{"Eins"});
 }
+
+TEST_F(ServerStore, ATitleEditedThroughAnOutageKeepsTheTextAndTheOtherRowsStayReadable) {
+    dm->SaveNewNote("Eins", "Text eins");
+    dm->SaveNewNote("Zwei", "Text zwei");
+    Titles(*dm);
+    MoveToTitle(*dm, "Eins");
+    dm->DataSetNotizliste.Edit();
+    dm->DataSetNotizliste.SetFieldValue("TITEL", "Eins neu");
+    server->Kill();
+    EXPECT_TRUE(Catch([&] { dm->DataSetNotizliste.Post(); }).connection);
+    server->Start();
+    dm->DataSetNotizliste.Post(); // on a new connection; the text was not touched
+    EXPECT_EQ(dm->DataSetNotizliste.FieldAsString("BEMERKUNG"), "Text eins");
+    MoveToTitle(*dm, "Zwei");
+    EXPECT_EQ(dm->DataSetNotizliste.FieldAsString("BEMERKUNG"), "Text zwei")
+        << "a row read before the outage";
+    auto other = Module();
+    other->SearchNotes("Text eins");
+    ASSERT_EQ(other->DataSetNotizliste.RowCount(), 1);
+    EXPECT_EQ(other->DataSetNotizliste.FieldAsString("TITEL"), "Eins neu");
+}
