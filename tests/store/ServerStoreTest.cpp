@@ -304,20 +304,6 @@ TEST_F(ServerStore, TheServerGoesAwayAndComesBack) {
     EXPECT_EQ(dm->DatabaseInfo().pageSize, 4096);
 }
 
-TEST_F(ServerStore, AnIdleProgramReconnectsOnItsNextAction) {
-    dm->SaveNewNote("Eins", "Text");
-    Titles(*dm);
-    server->Kill();
-    server->Start();
-    // The old attachment is dead; the first action says so, the second works.
-    TCaught c = Catch([&] { dm->ListNotes(); });
-    if (!c.message.empty()) {
-        EXPECT_TRUE(c.connection) << c.message;
-    }
-    EXPECT_EQ(Titles(*dm), QStringList{"Eins"});
-    EXPECT_TRUE(dm->Database.Connected());
-}
-
 TEST_F(ServerStore, WrongPasswordUnknownHostAndRefusedConnection) {
     const auto attempt = [&](const QString& database, const TCredentials& credentials) {
         TDataModuleNotizen m(home.path());
