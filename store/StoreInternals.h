@@ -29,6 +29,9 @@ struct TDatabase::Impl {
     // Lets go of a broken connection without asking the server: every result set is told,
     // the transactions and the attachment are forgotten.
     void Drop() noexcept;
+    // Dropped after it broke and not made anew yet: the next start of the transaction
+    // connects, unlike after Close().
+    bool broken = false;
 };
 
 struct TSharedTransaction::Impl {

@@ -64,6 +64,7 @@ void TDatabase::Impl::Drop() noexcept {
         t->impl()->tr.Abandon();
     }
     att.Abandon();
+    broken = true;
 }
 
 void TDatabase::Open() {
@@ -73,6 +74,7 @@ void TDatabase::Open() {
         d_->Drop(); // the connection broke: nothing of it can be committed any more
     d_->att.Attach(QFile::encodeName(d_->name).toStdString(), d_->credentials.user.toStdString(),
                    d_->credentials.password.toStdString());
+    d_->broken = false;
     d_->dialect = 3;
     try {
         const int own = d_->att.Info().sqlDialect;
@@ -89,6 +91,7 @@ void TDatabase::Close() {
         d_->Drop();
         return;
     }
+    d_->broken = false; // closed on purpose: it stays closed until something opens it
     if (!Connected())
         return;
     std::exception_ptr first;
@@ -197,6 +200,9 @@ bool TSharedTransaction::InTransaction() const {
 }
 
 void TSharedTransaction::StartTransaction() {
+    // A connection that broke is made anew; one that was closed stays closed.
+    if (!d_->db.Connected() && d_->db.impl()->broken)
+        d_->db.Open();
     if (!d_->db.Connected())
         throw fb::Error(kNotOpen);
     if (d_->tr.Active())
@@ -226,8 +232,8 @@ void TSharedTransaction::CommitRetaining() {
 // --- TWriteScope ----------------------------------------------------------------------
 
 TWriteScope::TWriteScope(TSharedTransaction& transaction) : transaction_(transaction) {
-    // Like every statement: a closed (or broken) connection is opened first.
-    transaction_.impl()->EnsureActive();
+    if (!transaction_.InTransaction())
+        transaction_.StartTransaction();
 }
 
 void TWriteScope::Commit() {

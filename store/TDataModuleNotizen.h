@@ -80,7 +80,8 @@ public:
     ~TSharedTransaction() override;
 
     bool InTransaction() const;
-    // "Cannot perform operation -- DB is not open" while closed; nothing while active.
+    // "Cannot perform operation -- DB is not open" while closed; nothing while active. A
+    // connection that broke is made anew first.
     void StartTransaction();
     // Closes every result set opened in it (dropping an unsaved edit) and releases the
     // prepared statements; nothing while inactive. A failed commit changes nothing.
@@ -98,8 +99,7 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
-// Every write of the program: the connection is opened when closed (or made anew when it
-// broke), the shared transaction is started when idle, and Commit()
+// Every write of the program: the shared transaction is started when idle, and Commit()
 // commits it when it is still active. A failure before Commit() leaves the transaction as it
 // is: a failed statement changed nothing in it.
 class TWriteScope {

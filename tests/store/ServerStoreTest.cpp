@@ -218,6 +218,7 @@ TEST_F(ServerStore, BackupComesToTheUserAndRestoreGoesBackToTheServer) {
     ASSERT_GT(QFileInfo(backup).size(), 0);
     EXPECT_FALSE(QFileInfo::exists(BackupTempFile(backup)));
 
+    dm->Database.Open(); // as the administration window does after the job
     dm->SaveNewNote("Nachher", "nicht im Backup");
     bool closed = false;
     RestoreServerDatabase(service, TCredentials{}, backup, connection, {}, [&] {
