@@ -15,6 +15,7 @@ set(ZW_LAYER_admin admin ui store platform)
 set(ZW_LAYER_updater updater update platform)
 set(ZW_LAYER_help help)
 set(ZW_LAYER_app app notes admin update info ui store platform)
+set(ZW_LAYER_publish publish update)
 
 function(zw_layer_view folder)
   if(NOT DEFINED ZW_LAYER_${folder})

@@ -116,3 +116,31 @@ function(zw_embed_version target)
   endif()
   target_sources(${target} PRIVATE ${src})
 endfunction()
+
+# The release version in four parts (ZW_FILE_VERSION) and the product version as written
+# (ZW_PRODUCT_VERSION): "1.0" gives 1.0.0.0 and 1.0, "1.0.1" gives 1.0.1.0 and 1.0.1.
+if(DEFINED ZW_VERSION)
+  _zw_version_four(ZW_FILE_VERSION "${ZW_VERSION}")
+  set(ZW_PRODUCT_VERSION "${ZW_VERSION}")
+endif()
+
+# The program's version block for a given release version (default: ZW_VERSION).
+#   zw_embed_program_version(<target> [VERSION 1.0.1])
+function(zw_embed_program_version target)
+  cmake_parse_arguments(P "" "VERSION" "" ${ARGN})
+  if(NOT P_VERSION)
+    set(P_VERSION "${ZW_VERSION}")
+  endif()
+  _zw_version_four(four "${P_VERSION}")
+  zw_embed_version(${target}
+    FILE_VERSION ${four}
+    PRODUCT_VERSION ${P_VERSION}
+    FIXED_PRODUCT_VERSION ${four}
+    LANGUAGE 0407 CODEPAGE 04E4
+    DESCRIPTION "Verwaltung von Notizen"
+    PRODUCT_NAME "Zettelwerk"
+    INTERNAL_NAME "Zettelwerk"
+    ORIGINAL_FILENAME "Zettelwerk"
+    TRADEMARKS ""
+    COMMENTS "")
+endfunction()

@@ -12,7 +12,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   xvfb xdotool xclip gcab trayer imagemagick x11-utils python3
   clang libclang-rt-14-dev valgrind
-  libsodium-dev minisign lintian fonts-liberation2 libchm-bin
+  libsodium-dev minisign lintian fonts-liberation2 libchm-bin libssl-dev
 )
 
 missing=()

@@ -5,7 +5,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 
@@ -105,19 +105,22 @@ int ReadFileList(const TIniFile& ini, const TUpdateRules& rules, TFileList& list
         return 0;
     Report(rules, 943, QString(), 3);
 
-    // Entries past the last file section of the file would all be empty: a hostile count must
-    // not make the list grow without bound.
-    static const QRegularExpression fileSection("^file([0-9]{1,9})$",
-                                                QRegularExpression::CaseInsensitiveOption);
-    qint32 last = 0;
+    // One entry per file section present: a missing section would be an empty entry that no
+    // rule needs, and a hostile count must not make the list outgrow the file.
+    QList<qint32> numbers;
     for (const QString& name : ini.Sections()) {
-        const QRegularExpressionMatch m = fileSection.match(name.trimmed());
-        if (m.hasMatch())
-            last = std::max(last, m.captured(1).toInt());
+        const QString lower = name.trimmed().toLower();
+        if (!lower.startsWith(cf::SecFilePrefix))
+            continue;
+        bool ok = false;
+        const qint32 n = lower.mid(cf::SecFilePrefix.size()).toInt(&ok, 10);
+        // Only the name the entry is read under ("file7", not "file07" or "file+7").
+        if (ok && n >= 1 && n <= count && cf::SecFilePrefix + QString::number(n) == lower)
+            numbers << n;
     }
-    const qint32 n = std::min(count, last);
+    std::sort(numbers.begin(), numbers.end());
 
-    for (qint32 i = 1; i <= n; ++i) {
+    for (const qint32 i : numbers) {
         const QString sec = cf::SecFilePrefix + QString::number(i);
         TFileDescription d;
         d.URL = ReadPath(ini, rules, sec, cf::KeyUrl);
@@ -134,6 +137,7 @@ int ReadFileList(const TIniFile& ini, const TUpdateRules& rules, TFileList& list
         d.FileSize = ini.ReadInteger(sec, cf::KeyFileSize, 0);
         d.Mandatory = ini.ReadFlag(sec, cf::KeyMandatory);
         d.Hidden = ini.ReadFlag(sec, cf::KeyHidden);
+        d.Sha256 = ini.ReadString(sec, cf::KeySha256, QString());
         list.Items.append(d);
     }
     return list.Count();

@@ -68,6 +68,7 @@ inline const QString KeyCompressed = "compressed";
 inline const QString KeyFileSize = "filesize";
 inline const QString KeyMandatory = "mandatory";
 inline const QString KeyHidden = "hidden";
+inline const QString KeySha256 = "sha256"; // SHA-256 of the file as downloaded, 64 hex digits
 } // namespace cf
 
 // Result codes of the update decision; every code but ucrNoUpdate means an update exists.
@@ -125,6 +126,7 @@ struct TFileDescription {
     bool Mandatory = false;
     bool Hidden = false;
     bool Selected = false;
+    QString Sha256; // "sha256", as written (checked against the download)
 };
 
 // The engine's file list.
@@ -157,8 +159,10 @@ struct TUpdateConditions {
 // May throw EIntOverflow (byte-sum checksum of the local file).
 TUpdateConditions EvaluateUpdateConditions(const TIniFile& ini, const TUpdateRules& rules);
 
-// Empties list, reads "files"/"count" and the sections file1..fileN in order (url, localversion
-// and targetdir expanded). Reports 943 when count is positive. Returns the number of entries.
+// Empties list, reads "files"/"count" and, in number order, each of the sections file1..fileN
+// that the file holds (url, localversion and targetdir expanded); a missing section gives no
+// entry, so the list never holds more entries than the file has sections. Reports 943 when
+// count is positive. Returns the number of entries.
 int ReadFileList(const TIniFile& ini, const TUpdateRules& rules, TFileList& list);
 
 // Removes the entries that need no download (date rule, then the newness rule).

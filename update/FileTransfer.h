@@ -25,6 +25,7 @@ struct TTransferSettings {
     bool HTTPKeepAliveAuthentication = false;
     QString LogFileName = "WUPDATE.LOG";  // for the lines without time stamp
     qint64 MaxFileSize = qint64(1) << 30; // larger transfers are stopped as a read error
+    bool ComputeSha256 = true;            // TReceivedFile::Sha256 of what arrives (else empty)
 };
 
 struct TTransferEvents {
@@ -53,9 +54,36 @@ struct TTransferContext {
     bool FtpDirectorySet = false; // cleared by the engine at the start of every run
 };
 
+// A file received into the temporary directory, not yet put anywhere.
+struct TReceivedFile {
+    bool Complete = false;  // transferred without error or cancel (possibly empty)
+    bool Received = false;  // at least one non-empty block arrived
+    bool Truncated = false; // fewer bytes than the server announced
+    QString TempPath;       // the temporary file (kept when Complete, else deleted)
+    QString FileName;       // local name taken from the address
+    qint64 Size = 0;        // bytes received
+    QByteArray Sha256;      // SHA-256 of the bytes received (32 bytes)
+};
+
+// Steps up to the complete temporary file: request, transfer into a new file of
+// Settings.TempDirectory, hashing each block. Reports 915, 916, 917, 956. Throws EInOutError when
+// the temporary file cannot be created or written.
+// Progress events name progressDir + the file name.
+TReceivedFile ReceiveFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source,
+                          const QString& progressDir = QString());
+
+// Puts a complete temporary file in place of targetDir + its name (deleting the old target
+// first), raises FileDownloaded and unpacks it when compressed. False when it could not be put
+// in place.
+bool PlaceFile(TTransferContext& ctx, const TReceivedFile& file, bool compressed, const QString& targetDir);
+
+// Lower-case hex of a SHA-256 and back (nullopt for anything but 64 hex digits).
+QString Sha256Hex(const QByteArray& digest);
+std::optional<QByteArray> ParseSha256Hex(const QString& text);
+
 // Downloads source into targetDir (with a trailing separator, or empty for the current
-// directory). connection: the run's HTTP session or FTP connection; unused in file mode.
-// True when the file is in place (an empty response gives false). Throws EInOutError when the
+// directory): ReceiveFile, then PlaceFile. connection: the run's HTTP session or FTP connection; unused in
+// file mode. True when the file is in place (an empty response gives false). Throws EInOutError when the
 // temporary file cannot be created or written.
 bool DownloadFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source,
                   bool compressed, const QString& targetDir);

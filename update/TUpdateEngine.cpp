@@ -5,6 +5,7 @@
 #include "platform/InternetSession.h"
 #include "platform/OnlineCheck.h"
 #include "platform/Process.h"
+#include "platform/Unpacker.h"
 #include "platform/WebBrowser.h"
 #include "update/PrefixExpansion.h"
 #include "update/UpdateDate.h"
@@ -18,11 +19,36 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <unistd.h>
 
 namespace {
 
-QString TempDir() {
-    return QDir::tempPath() + u'/';
+// Largest control file that is read (and verified) at all.
+constexpr qint64 kMaxControlFileSize = 4 * 1024 * 1024;
+
+// The file's bytes, at most limit of them; nullopt when it cannot be read or is larger.
+std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = f.read(limit + 1);
+    if (bytes.size() > limit)
+        return std::nullopt;
+    return bytes;
+}
+
+// A directory the files may be written into: it exists and is writable, or the nearest
+// existing parent is (it will be created).
+bool DirectoryWritable(const QString& dir) {
+    QString d = QFileInfo(dir.isEmpty() ? QStringLiteral(".") : dir).absoluteFilePath();
+    while (!QFileInfo::exists(d)) {
+        const QString parent = QFileInfo(d).absolutePath();
+        if (parent == d)
+            return false;
+        d = parent;
+    }
+    return QFileInfo(d).isDir() && ::access(QFile::encodeName(d).constData(), W_OK | X_OK) == 0;
 }
 
 QString ExtensionOf(const QString& name) {
@@ -45,6 +71,30 @@ QStringList ReadTextLines(const QString& path) {
 } // namespace
 
 TUpdateEngine::TUpdateEngine(QObject* owner) : QObject(owner) {}
+
+QString TUpdateEngine::Version() {
+    return QStringLiteral(ZW_FILE_VERSION);
+}
+
+QString TUpdateEngine::RunDirectory() const {
+    return FRunDir ? FRunDir->path() + u'/' : QString();
+}
+
+// Everything a run writes before it moves into place goes into a directory of its own (mode
+// 0700), inside TempDirectory so that moving a file into the program directory stays a rename
+// on the same file system; in the system's temporary directory when TempDirectory refuses one.
+void TUpdateEngine::CreateRunDirectory() {
+    const QString base = TempDirectory.isEmpty() ? QStringLiteral(".") : TempDirectory;
+    FRunDir = std::make_unique<QTemporaryDir>(QDir(base).filePath(".zw-update-XXXXXX"));
+    if (!FRunDir->isValid())
+        FRunDir = std::make_unique<QTemporaryDir>();
+    if (!FRunDir->isValid()) {
+        const QString error = FRunDir->errorString();
+        FRunDir.reset();
+        throw EInOutError("Cannot create a private directory for the update: " + error);
+    }
+    ctx_.Settings.TempDirectory = FRunDir->path();
+}
 
 TUpdateEngine::~TUpdateEngine() = default;
 
@@ -122,9 +172,12 @@ void TUpdateEngine::PrepareTransfer() {
     s.ExistingConnection = ExistingConnection;
     s.HTTPKeepAliveAuthentication = HTTPKeepAliveAuthentication;
     s.LogFileName = LogFileName;
+    s.ComputeSha256 = false; // only the listed files are checked against a checksum
 
     TTransferEvents& e = ctx_.Events;
     e.ReportStatus = [this](int msgNo, const QString& param, int status, int err) {
+        if (msgNo == um::HttpStatus || msgNo == um::UrlNotFound)
+            FLastTransferReport = msgNo;
         ReportStatus(msgNo, param, status, err);
     };
     e.FileProgress = [this](const QString& fileName, qint64 pos, qint64 size) {
@@ -142,7 +195,15 @@ void TUpdateEngine::PrepareTransfer() {
 }
 
 bool TUpdateEngine::Download(const QString& url, bool compressed, const QString& targetDir) {
-    const bool ok = DownloadFile(ctx_, FConnection, url, compressed, targetDir);
+    FLastTruncated = false;
+    bool ok = false;
+    if (UpdateType == fileUpdate) {
+        ok = DownloadFile(ctx_, FConnection, url, compressed, targetDir);
+    } else {
+        const TReceivedFile file = ReceiveFile(ctx_, FConnection, url, targetDir);
+        FLastTruncated = file.Truncated;
+        ok = PlaceFile(ctx_, file, compressed, targetDir) && file.Received;
+    }
     // Credentials entered in the login dialog stay for later transfers and runs.
     UserID = ctx_.Settings.UserID;
     Password = ctx_.Settings.Password;
@@ -157,15 +218,28 @@ void TUpdateEngine::RunUpdate() {
     ctx_.Cancelled = false;
     FControlFilePath.clear();
     FUpdaterCommand.clear();
+    FSignedVersion.clear();
+    FRefused = false;
+    FRunEnd = TRunEnd::NoUpdate;
     PrepareTransfer();
+    // The private directory lives exactly as long as the run (a started updater has its
+    // program open already).
+    struct TRunDirGuard {
+        std::unique_ptr<QTemporaryDir>& dir;
+        ~TRunDirGuard() { dir.reset(); }
+    } guard{FRunDir};
 
     ReportStatus(um::RunStart, Version(), 0, 0);
-    if (OpenInternet() != 0)
+    const int connect = OpenInternet();
+    if (connect != 0) {
+        FRunEnd = connect == 1 ? TRunEnd::Offline : TRunEnd::NoSession;
         return;
+    }
     if (UpdateType == ftpUpdate)
         ConnectFtpHost();
 
     if (FConnection || UpdateType == fileUpdate) {
+        CreateRunDirectory();
         bool goOn = FetchControlFile() == 0;
         if (goOn && EvaluateUpdateConditions() == ucrNoUpdate) {
             FAppUpdate = false;
@@ -186,11 +260,17 @@ void TUpdateEngine::RunUpdate() {
                 const bool remained = FFileList.Count() > 0;
                 if (remained) {
                     FetchListedFiles();
-                    FinishUpdate();
+                    if (!FRefused)
+                        FinishUpdate();
                 }
                 CloseInternet();
-                if (remained && !ctx_.Cancelled && OnSuccess)
-                    OnSuccess(this);
+                if (FRefused)
+                    return;
+                if (remained && !ctx_.Cancelled) {
+                    FRunEnd = TRunEnd::Finished;
+                    if (OnSuccess)
+                        OnSuccess(this);
+                }
                 if (FAppUpdate && !ctx_.Cancelled && FComponentDownloaded)
                     RestartWithUpdater();
                 return;
@@ -274,14 +354,40 @@ QString TUpdateEngine::BuildControlFileUrl() {
 
 int TUpdateEngine::FetchControlFile() {
     const QString url = BuildControlFileUrl();
-    const QString dir = TempDir();
-    if (!Download(url, false, dir)) {
+    const QString dir = RunDirectory();
+    FLastTransferReport = 0;
+    const qint64 maxFileSize = ctx_.Settings.MaxFileSize;
+    ctx_.Settings.MaxFileSize = kMaxControlFileSize;
+    const bool fetched = Download(url, false, dir);
+    ctx_.Settings.MaxFileSize = maxFileSize;
+    if (!fetched && FLastTruncated) {
+        Refuse(um::DownloadIncomplete, url, um::rfIncomplete);
+        return 4;
+    }
+    if (!fetched) {
+        // An error status has the window's box of its own; anything else is a server not reached.
+        FRunEnd =
+            FLastTransferReport == um::HttpStatus ? TRunEnd::ControlFileMissing : TRunEnd::ServerUnreachable;
         ReportStatus(um::ControlFileNotFound, "", 2, 0);
         return 4;
     }
     ReportStatus(um::ControlFileFound, "", 3, 0);
     FControlFilePath = dir + LocalFileName(url);
-    FIni.Load(FControlFilePath);
+    // Verified and read from the same bytes: nothing can change between the two.
+    const std::optional<QByteArray> bytes = ReadSmallFile(FControlFilePath, kMaxControlFileSize);
+    if (!bytes) {
+        FRunEnd = TRunEnd::ControlFileMissing;
+        ReportStatus(um::ControlFileNotFound, "", 2, 0);
+        return 4;
+    }
+    if (RequireSignature) {
+        if (!PublicKey)
+            return CheckOnly();
+        const int verified = VerifyControlFile(url, *bytes);
+        if (verified != 0)
+            return verified;
+    }
+    FIni = TIniFile::FromBytes(*bytes);
 
     int result = 0;
     if (SignatureCheck && FIni.ReadString(cf::SecUpdate, cf::KeySignature, "") != Signature) {
@@ -301,6 +407,104 @@ int TUpdateEngine::FetchControlFile() {
     FComponents = ReadPathValue(cf::SecApplication, cf::KeyAppComps);
     FSilentRestart = FIni.ReadFlag(cf::SecApplication, cf::KeySilentRestart);
     return result;
+}
+
+void TUpdateEngine::Refuse(int msgNo, const QString& param, int reason) {
+    FRefused = true;
+    FRunEnd = TRunEnd::Refused;
+    FAppUpdate = false;
+    ReportStatus(msgNo, param, um::RefusedStatus, reason);
+}
+
+// The signature beside the control file, checked before a single key of the control file is
+// read; its trusted comment carries the release version, which may not be older than ours.
+int TUpdateEngine::VerifyControlFile(const QString& url, const QByteArray& controlFile) {
+    const QString sigUrl = url + SignatureSuffix;
+    // A failed request is this step's own refusal, not a missing control file.
+    QString failure;
+    const TStatusReporter report = ctx_.Events.ReportStatus;
+    ctx_.Events.ReportStatus = [&](int msgNo, const QString& param, int status, int err) {
+        if (msgNo == um::HttpStatus || msgNo == um::UrlNotFound)
+            failure = FormatUpdateMessage(msgNo, param);
+        else
+            report(msgNo, param, status, err);
+    };
+    bool fetched = false;
+    try {
+        fetched = Download(sigUrl, false, RunDirectory());
+    } catch (...) {
+        ctx_.Events.ReportStatus = report;
+        throw;
+    }
+    ctx_.Events.ReportStatus = report;
+    if (!fetched && FLastTruncated) {
+        Refuse(um::DownloadIncomplete, sigUrl, um::rfIncomplete);
+        return 5;
+    }
+    if (!fetched) {
+        Refuse(um::SignatureMissing, failure.isEmpty() ? sigUrl : sigUrl + " (" + failure + ")",
+               um::rfSignatureMissing);
+        return 5;
+    }
+    const std::optional<QByteArray> sigText =
+        ReadSmallFile(RunDirectory() + LocalFileName(sigUrl), kMaxMinisignFileSize);
+    QString why = "signature file too large";
+    const std::optional<TMinisignSignature> sig =
+        sigText ? ParseMinisignSignature(*sigText, &why) : std::nullopt;
+    if (!sig) {
+        Refuse(um::SignatureMalformed, why, um::rfSignatureMalformed);
+        return 5;
+    }
+    switch (VerifyMinisign(*PublicKey, *sig, controlFile)) {
+    case TSignatureVerdict::Valid:
+        break;
+    case TSignatureVerdict::OtherKey:
+        Refuse(um::SignatureOtherKey, sig->KeyIdText(), um::rfOtherKey);
+        return 5;
+    case TSignatureVerdict::BadSignature:
+    case TSignatureVerdict::BadTrustedComment:
+        Refuse(um::InvalidSignature, "", um::rfBadSignature);
+        return 5;
+    }
+    const QString version = TrustedCommentVersion(sig->TrustedComment);
+    const std::optional<TFileVersion> signedVersion = ParseVersionText(version);
+    if (version.isEmpty() || !signedVersion) {
+        Refuse(um::SignatureMalformed, "the trusted comment names no release version (version:...)",
+               um::rfSignatureMalformed);
+        return 5;
+    }
+    const std::optional<TFileVersion> installed = ParseVersionText(InstalledVersion);
+    if (installed && (signedVersion->MS < installed->MS ||
+                      (signedVersion->MS == installed->MS && signedVersion->LS < installed->LS))) {
+        Refuse(um::OlderRelease, version + " < " + InstalledVersion, um::rfOlderRelease);
+        return 5;
+    }
+    FSignedVersion = version;
+    ReportStatus(um::SignatureVerified, version, 3, 0);
+    return 0;
+}
+
+// Without a public key nothing can be trusted: the announced version is compared with ours
+// (no local file is looked at, no action runs) and the run ends saying why.
+int TUpdateEngine::CheckOnly() {
+    FNewVersion.clear();
+    QByteArray bytes;
+    if (const std::optional<QByteArray> read = ReadSmallFile(FControlFilePath, kMaxControlFileSize))
+        bytes = *read;
+    const TIniFile unverified = TIniFile::FromBytes(bytes);
+    const QString announced = unverified.ReadString(cf::SecUpdate, cf::KeyNewVersion, QString());
+    const std::optional<TFileVersion> newer = ParseVersionText(announced);
+    const std::optional<TFileVersion> installed = ParseVersionText(InstalledVersion);
+    if (newer && installed &&
+        (newer->MS > installed->MS || (newer->MS == installed->MS && newer->LS > installed->LS))) {
+        FNewVersion = VersionToText(*newer);
+        ReportStatus(um::NewVersionFound, FNewVersion, 5, 0);
+    } else
+        ReportStatus(um::NoNewVersion, "", 4, 0);
+    FAppUpdate = false;
+    FRunEnd = TRunEnd::CheckedOnly;
+    ReportStatus(um::NoPublicKey, "", um::RefusedStatus, um::rfNoPublicKey);
+    return 5;
 }
 
 int TUpdateEngine::EvaluateUpdateConditions() {
@@ -367,7 +571,7 @@ bool TUpdateEngine::FetchText(const QString& section, int msgNo, int statusCode,
     if (file.isEmpty())
         return false;
     ReportStatus(msgNo, "", statusCode, 0);
-    const QString dir = TempDir();
+    const QString dir = RunDirectory();
     if (!Download(file, false, dir))
         return false;
     const QString path = dir + LocalFileName(file);
@@ -452,7 +656,45 @@ void TUpdateEngine::SelectFilesToFetch() {
     }
 }
 
+bool TUpdateEngine::TargetsWritable() {
+    for (const TFileDescription& e : FFileList.Items) {
+        if (!DirectoryWritable(e.TargetDir)) {
+            Refuse(um::TargetNotWritable,
+                   QFileInfo(e.TargetDir.isEmpty() ? "." : e.TargetDir).absoluteFilePath(),
+                   um::rfNotWritable);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TUpdateEngine::ChecksumsPresent() {
+    for (const TFileDescription& e : FFileList.Items) {
+        if (!ParseSha256Hex(e.Sha256)) {
+            Refuse(um::ChecksumMissing, e.URL, um::rfChecksumMissing);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Two steps, so that a refused file leaves the program directory as it was: every file is
+// received into the run's private directory and checked; only then are they put in place.
 int TUpdateEngine::FetchListedFiles() {
+    if (!TargetsWritable() || (RequireSignature && !ChecksumsPresent()))
+        return -1;
+    struct TPending {
+        TFileDescription entry;
+        QString url;
+        TReceivedFile file;
+        bool component = false;
+    };
+    QList<TPending> pending;
+    auto dropPending = [&pending] {
+        for (const TPending& p : pending)
+            QFile::remove(p.file.TempPath);
+    };
+
     TUpdateUpdate mode = UpdateUpdate;
     for (int i = 0; i < FFileList.Count() && !ctx_.Cancelled; ++i) {
         const TFileDescription entry = FFileList[i];
@@ -466,38 +708,96 @@ int TUpdateEngine::FetchListedFiles() {
                 TModalResult::Yes)
                 break;
         }
-        if (fetch) {
-            FFileList.ActiveIndex = i;
-            QString url = entry.URL;
-            if (OnBeforeFileDownload)
-                OnBeforeFileDownload(this, i + 1, entry.Description, url);
+        if (mode == wuuPromptOnce)
+            mode = wuuSilent;
+        if (!fetch)
+            continue;
+        FFileList.ActiveIndex = i;
+        QString url = entry.URL;
+        if (OnBeforeFileDownload)
+            OnBeforeFileDownload(this, i + 1, entry.Description, url);
+
+        if (UpdateType == fileUpdate) {
+            // Local copies keep their one-step transfer.
             if (!entry.TargetDir.isEmpty() && !QFileInfo::exists(entry.TargetDir))
                 MakeDirectoryPath(entry.TargetDir);
-            if (Download(url, entry.Compressed, entry.TargetDir)) {
-                const QString fileName = LocalFileName(url);
-                const QString path = entry.TargetDir + fileName;
-                bool component = false;
-                if (!FComponents.isEmpty() && FComponents.contains(fileName, Qt::CaseInsensitive)) {
-                    FComponentDownloaded = true;
-                    component = true;
-                    ReportStatus(um::FoundComponent, fileName, 0, 0);
-                }
-                const QString ext = ExtensionOf(fileName);
-                if (ExtractCAB && ext == ".CAB" && !component) {
-                    if (ExtractCabinet(path, entry.TargetDir) != 0)
-                        ReportStatus(um::CabError, path, 8, 0);
-                    else if (!KeepIntermediateFiles)
-                        QFile::remove(path);
-                }
-                if (ApplyPatch && ext == ".PAT" && !entry.LocalVersion.isEmpty() && !component)
-                    ApplyPatchFile(path, entry);
-            } else {
+            if (!Download(url, entry.Compressed, entry.TargetDir)) {
                 ReportStatus(um::CannotDownloadFile, url, 2, 0);
                 FAppUpdate = false;
             }
+            continue;
         }
-        if (mode == wuuPromptOnce)
-            mode = wuuSilent;
+
+        const std::optional<QByteArray> expected = ParseSha256Hex(entry.Sha256);
+        ctx_.Settings.ComputeSha256 = expected || RequireSignature;
+        TPending p{entry, url, ReceiveFile(ctx_, FConnection, url)};
+        ctx_.Settings.ComputeSha256 = false;
+        if (p.file.Truncated) {
+            QFile::remove(p.file.TempPath);
+            dropPending();
+            Refuse(um::DownloadIncomplete, url, um::rfIncomplete);
+            return -1;
+        }
+        if (!p.file.Complete || !p.file.Received) {
+            QFile::remove(p.file.TempPath);
+            if (!ctx_.Cancelled) {
+                ReportStatus(um::CannotDownloadFile, url, 2, 0);
+                FAppUpdate = false;
+            }
+            continue;
+        }
+        if ((expected || RequireSignature) && (!expected || *expected != p.file.Sha256)) {
+            QFile::remove(p.file.TempPath);
+            dropPending();
+            Refuse(um::ChecksumMismatch, url + " (sha256 " + Sha256Hex(p.file.Sha256) + ")",
+                   um::rfChecksumMismatch);
+            return -1;
+        }
+        // A compressed component counts under its expanded name too.
+        QString expandedName;
+        if (entry.Compressed && ExtensionOf(p.file.FileName) != ".CAB") {
+            if (const std::optional<char> c = Unpacker().SzddMissingChar(p.file.TempPath);
+                c && *c != '\0' && !p.file.FileName.isEmpty()) {
+                expandedName = p.file.FileName;
+                expandedName[expandedName.size() - 1] = QChar::fromLatin1(*c);
+            }
+        }
+        const auto listed = [this](const QString& n) {
+            return !n.isEmpty() && !FComponents.isEmpty() && FComponents.contains(n, Qt::CaseInsensitive);
+        };
+        const QString fileName = LocalFileName(url);
+        if (listed(fileName) || listed(expandedName)) {
+            FComponentDownloaded = true;
+            p.component = true;
+            ReportStatus(um::FoundComponent, listed(fileName) ? fileName : expandedName, 0, 0);
+        }
+        pending.append(p);
+    }
+    if (ctx_.Cancelled) {
+        dropPending();
+        return 0;
+    }
+
+    for (const TPending& p : pending) {
+        const TFileDescription& entry = p.entry;
+        if (!entry.TargetDir.isEmpty() && !QFileInfo::exists(entry.TargetDir))
+            MakeDirectoryPath(entry.TargetDir);
+        if (!PlaceFile(ctx_, p.file, entry.Compressed, entry.TargetDir)) {
+            QFile::remove(p.file.TempPath);
+            ReportStatus(um::CannotDownloadFile, p.url, 2, 0);
+            FAppUpdate = false;
+            continue;
+        }
+        const QString path = entry.TargetDir + p.file.FileName;
+        const QString ext = ExtensionOf(p.file.FileName);
+        if (ExtractCAB && ext == ".CAB" && !p.component) {
+            if (ExtractCabinet(path, entry.TargetDir) != 0)
+                ReportStatus(um::CabError, path, 8, 0);
+            else if (!KeepIntermediateFiles)
+                QFile::remove(path);
+        }
+        if (ApplyPatch && ext == ".PAT" && !entry.LocalVersion.isEmpty() && !p.component)
+            ApplyPatchFile(path, entry);
     }
     return 0;
 }
@@ -564,20 +864,19 @@ void TUpdateEngine::WriteOutUpdater() {
     const QByteArray bytes = updaterOverride_.isEmpty() ? UpdaterResource() : updaterOverride_;
     if (bytes.isEmpty())
         throw EInOutError("The updater is missing from the program");
-    const QString packed = TempDir() + "upd.ex_";
-    const QString program = TempDir() + "upd.exe";
+    // Only this run's private directory: nobody else can place or swap a file there.
+    const QString packed = RunDirectory() + "upd.ex_";
+    const QString program = RunDirectory() + "upd.exe";
     {
         QFile f(packed);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly) || f.write(bytes) != bytes.size())
             throw EInOutError(QString("Cannot write %1: %2").arg(packed, f.errorString()));
     }
-    QFile::remove(program);
     const bool expanded = LzExpandFile(packed);
     QFile::remove(packed);
     if (!expanded || !QFileInfo::exists(program))
         throw EInOutError(QString("Cannot expand %1").arg(packed));
-    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner | QFile::ExeUser |
-                                       QFile::ExeGroup | QFile::ExeOther);
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TUpdateEngine::RestartWithUpdater() {
@@ -596,8 +895,10 @@ void TUpdateEngine::RestartWithUpdater() {
     WriteOutUpdater();
 
     const QString restart = (dir.endsWith(u'/') ? dir : dir + u'/') + FRestartCommand;
-    FUpdaterCommand = TempDir() + "upd.exe " + QString::number(ProcessFacility().CurrentProcessId()) + u' ' +
-                      (Logging ? "L" : "X") + u' ' + QuoteArgument(restart);
+    // The private directory's path is quoted when it holds a blank, so it stays one program name.
+    FUpdaterCommand = QuoteArgument(RunDirectory() + "upd.exe") + u' ' +
+                      QString::number(ProcessFacility().CurrentProcessId()) + u' ' + (Logging ? "L" : "X") +
+                      u' ' + QuoteArgument(restart);
     if (!FComponents.isEmpty())
         FUpdaterCommand += u' ' + FComponents;
     ReportStatus(um::Spawn, FUpdaterCommand, 0, 0);
@@ -605,6 +906,7 @@ void TUpdateEngine::RestartWithUpdater() {
     const TProcessStart started = ProcessFacility().Start(FUpdaterCommand, TWindowShow::Normal, false);
     if (!started.ok)
         ReportStatus(um::SpawnFailed, started.errorText, 9, started.errorNumber);
+    FRunEnd = TRunEnd::HandedOff;
     if (OnAppDoClose)
         OnAppDoClose(this);
     else

@@ -5,6 +5,7 @@
 #include "update/ControlFile.h"
 #include "update/FileTransfer.h"
 #include "update/IniFile.h"
+#include "update/Minisign.h"
 #include "update/UpdateTypes.h"
 
 #include <QObject>
@@ -12,7 +13,9 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QTemporaryDir;
 class TInternetConnection;
 class TInternetSession;
 
@@ -26,6 +29,20 @@ enum TUpdateConnect {
 };
 enum TUpdateUpdate { wuuPromptOnce = 0, wuuPromptAll = 1, wuuSilent = 2 };
 enum TLastURLRegRoot { lurLOCALUSER = 0, lurLOCALMACHINE = 1 };
+
+// How the last run ended, for a host that tells the user.
+enum class TRunEnd {
+    None,               // no run yet
+    Offline,            // no connection and no dial-up allowed (ends after report 918)
+    NoSession,          // dial-up or session failure
+    ServerUnreachable,  // the control file's request could not be opened (917)
+    ControlFileMissing, // the server answered the control file with an error status (916)
+    Refused,            // the update was refused (status um::RefusedStatus, see ErrCode)
+    CheckedOnly,        // no public key: checked and reported, nothing installed
+    NoUpdate,           // no update, nothing to download, or declined
+    Finished,           // files were downloaded and put in place
+    HandedOff,          // the updater was started and the program told to end
+};
 
 struct TLastURLEntry {
     bool Save = false;
@@ -133,7 +150,17 @@ public:
     TLastURLEntry LastURLEntry;
     TPostUpdateInfo PostUpdateInfo;
     QPointer<TUpdateUtility> Utility; // forgotten when the partner is destroyed
-    static QString Version() { return "1.0.0.0"; }
+    // Trust: the control file is read only after its detached minisign signature (the control
+    // file's URL + SignatureSuffix) was verified against PublicKey; every listed file must carry
+    // the SHA-256 of its download. Without a key the run checks and reports, and installs
+    // nothing. Off only for tests of the run's mechanics.
+    bool RequireSignature = true;
+    std::optional<TMinisignPublicKey> PublicKey;
+    QString SignatureSuffix = ".minisig";
+    // The running program's version: a signed release older than this is refused.
+    QString InstalledVersion = Version();
+    // The engine's own version: the program's release version in four parts.
+    static QString Version();
 
     // --- events (the first argument is the engine) ---
     std::function<void(TUpdateEngine*, const QString& StatusStr, int StatusCode, int ErrCode)> OnStatus;
@@ -182,6 +209,10 @@ public:
     QString LocalVersionText() const { return FLocalVersion; }
     QString PostResult() const { return FPostResult; }
     QString UpdaterCommandLine() const { return FUpdaterCommand; }
+    TRunEnd RunEnd() const { return FRunEnd; }
+    QString SignedVersion() const { return FSignedVersion; } // from the verified trusted comment
+    // The private directory (mode 0700) of the running run; empty between runs.
+    QString RunDirectory() const;
 
     // Reports one status: log line (with Logging) and OnStatus.
     virtual void ReportStatus(int msgNo, const QString& param, int statusCode, int errCode);
@@ -228,6 +259,12 @@ private:
     QString StoredLastUrl();
     void StoreLastUrl(const QString& url);
     void PrepareTransfer();
+    void CreateRunDirectory();
+    int VerifyControlFile(const QString& url, const QByteArray& controlFile);
+    int CheckOnly();
+    void Refuse(int msgNo, const QString& param, int reason);
+    bool TargetsWritable();
+    bool ChecksumsPresent();
 
     TUpdateHost* host_ = nullptr;
     std::unique_ptr<TUpdateHost> defaultHost_;
@@ -256,4 +293,10 @@ private:
     QString FPostResult;
     QString FUpdaterCommand;
     TTransferContext ctx_;
+    std::unique_ptr<QTemporaryDir> FRunDir;
+    TRunEnd FRunEnd = TRunEnd::None;
+    bool FRefused = false;
+    int FLastTransferReport = 0; // 916 or 917 of the last failed request
+    bool FLastTruncated = false; // the last download ended before the announced length
+    QString FSignedVersion;
 };

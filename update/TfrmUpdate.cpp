@@ -10,15 +10,21 @@
 #include "ui/WindowLook.h"
 #include "update/DownloadCursorData.h"
 #include "update/TUpdateEngine.h"
+#include "update/UpdateKey.h"
+#include "update/UpdateMessages.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <unistd.h>
 
 namespace {
 constexpr int kClientWidth = 499;
@@ -26,7 +32,76 @@ constexpr int kClientHeight = 113;
 constexpr const char* kUpdatePath = "/update/zettelwerk/zettelwerk.inf";
 // Set by the build (ZW_UPDATE_SERVER); the default is a reserved name that reaches nobody.
 constexpr const char* kUpdateServer = ZW_UPDATE_SERVER;
+
+const QString kNothingChanged =
+    QStringLiteral("\nDas Update wurde abgelehnt; am Programm wurde nichts verändert.\n"
+                   "Einzelheiten stehen in WUPDATE.LOG.");
+
+// The run works in the program's directory and the caller's directory comes back afterwards.
+class TCurrentDirectory {
+public:
+    explicit TCurrentDirectory(const QString& dir) : old_(QDir::currentPath()) { QDir::setCurrent(dir); }
+    ~TCurrentDirectory() { QDir::setCurrent(old_); }
+
+private:
+    QString old_;
+};
+
+bool Writable(const QString& dir) {
+    return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
+}
 } // namespace
+
+QString TfrmUpdate::RefusalText(int errCode) {
+    switch (errCode) {
+    case um::rfSignatureMissing:
+        return "Das Update ist nicht signiert: die Signaturdatei fehlt auf dem Updateserver." +
+               kNothingChanged;
+    case um::rfSignatureMalformed:
+        return "Die Signatur des Updates ist beschädigt oder unvollständig." + kNothingChanged;
+    case um::rfOtherKey:
+        return "Das Update ist mit einem fremden Schlüssel signiert." + kNothingChanged;
+    case um::rfBadSignature:
+        return "Die Signatur des Updates passt nicht: die Steuerdatei wurde nach dem Signieren verändert." +
+               kNothingChanged;
+    case um::rfOlderRelease:
+        return "Das angebotene Update ist älter als die installierte Version." + kNothingChanged;
+    case um::rfChecksumMissing:
+        return "Für eine Datei des Updates fehlt die signierte Prüfsumme." + kNothingChanged;
+    case um::rfChecksumMismatch:
+        return "Eine heruntergeladene Datei stimmt nicht mit ihrer signierten Prüfsumme überein." +
+               kNothingChanged;
+    case um::rfIncomplete:
+        return "Eine Datei des Updates wurde nur unvollständig heruntergeladen." + kNothingChanged;
+    case um::rfNotWritable:
+        return "Das Zielverzeichnis des Updates ist schreibgeschützt." + kNothingChanged;
+    }
+    return QString();
+}
+
+QString TfrmUpdate::RefusalStatus(int errCode) {
+    switch (errCode) {
+    case um::rfSignatureMissing:
+        return "Update abgelehnt: Signaturdatei fehlt";
+    case um::rfSignatureMalformed:
+        return "Update abgelehnt: Signatur beschädigt";
+    case um::rfOtherKey:
+        return "Update abgelehnt: fremder Schlüssel";
+    case um::rfBadSignature:
+        return "Update abgelehnt: Signatur ungültig";
+    case um::rfOlderRelease:
+        return "Update abgelehnt: ältere Version";
+    case um::rfChecksumMissing:
+        return "Update abgelehnt: Prüfsumme fehlt";
+    case um::rfChecksumMismatch:
+        return "Update abgelehnt: Prüfsumme falsch";
+    case um::rfIncomplete:
+        return "Update abgelehnt: Download unvollständig";
+    case um::rfNotWritable:
+        return "Update abgelehnt: Zielverzeichnis schreibgeschützt";
+    }
+    return QString();
+}
 
 QString TfrmUpdate::DefaultUpdateUrl() {
     // ZETTELWERK_UPDATE_SERVER points a test installation at another server.
@@ -37,6 +112,7 @@ QString TfrmUpdate::DefaultUpdateUrl() {
 }
 
 TfrmUpdate::TfrmUpdate(TDataModuleNotizen& dataModule, QWidget* parent) : QDialog(parent), dm_(dataModule) {
+    ProgramDirectory = QCoreApplication::applicationDirPath();
     setObjectName("frmUpdate");
     setWindowTitle(QStringLiteral("Web-Update (Zettelwerk)"));
     ApplyWindowLook(this);
@@ -145,10 +221,72 @@ void TfrmUpdate::FormShow() {
 }
 
 void TfrmUpdate::BitBtnUpdateClick() {
+    // An installed program's directory belongs to the package manager: say so before anything
+    // is fetched or written.
+    if (!Writable(ProgramDirectory)) {
+        StatusBar1->showMessage(QStringLiteral("Installiertes Programm: Updates über die Paketverwaltung"));
+        SystemMessageBox(
+            QStringLiteral("Zettelwerk ist für alle Benutzer installiert; das Programmverzeichnis %1 "
+                           "ist schreibgeschützt.\nUpdates eines installierten Programms kommen mit "
+                           "der Paketverwaltung des Systems.")
+                .arg(QDir::toNativeSeparators(ProgramDirectory)),
+            QStringLiteral("Information"));
+        return;
+    }
     BitBtnUpdate->setText(kCaptionChecking);
     BitBtnUpdate->setEnabled(false);
     AniIcon->SetActive(true);
-    UpdateEngine->RunUpdate();
+    refusalShown_ = false;
+    refusalCode_ = 0;
+    const TUpdateKeyLookup key = FindUpdatePublicKey(ProgramDirectory);
+    if (!key.Error.isEmpty())
+        qWarning("zettelwerk: update key %s unusable: %s", qPrintable(key.Origin), qPrintable(key.Error));
+    UpdateEngine->PublicKey = key.Key;
+    UpdateEngine->InstalledVersion = RunningProgramVersion();
+    {
+        TCurrentDirectory inProgramDirectory(ProgramDirectory);
+        UpdateEngine->RunUpdate();
+    }
+    RunEnded();
+}
+
+void TfrmUpdate::SetReady() {
+    BitBtnUpdate->setText(kCaptionReady);
+    BitBtnUpdate->setEnabled(true);
+}
+
+void TfrmUpdate::RunEnded() {
+    switch (UpdateEngine->RunEnd()) {
+    case TRunEnd::HandedOff:
+        return; // the program is ending
+    case TRunEnd::Offline:
+    case TRunEnd::NoSession:
+        StatusBar1->showMessage(QStringLiteral("Keine Internetverbindung"));
+        SystemMessageBox(QStringLiteral("Keine Verbindung zum Internet.\n"
+                                        "Die Updateprüfung wurde beendet; bitte später erneut versuchen."),
+                         QStringLiteral("Fehler"));
+        AniIcon->SetActive(false);
+        break;
+    case TRunEnd::ServerUnreachable:
+        StatusBar1->showMessage(QStringLiteral("Updateserver nicht erreicht"));
+        SystemMessageBox(QStringLiteral("Der Updateserver wurde nicht erreicht.\n"
+                                        "Bitte die Internetverbindung prüfen und später erneut versuchen."),
+                         QStringLiteral("Fehler"));
+        AniIcon->SetActive(false);
+        break;
+    case TRunEnd::Refused:
+        if (refusalShown_) // the status bar ends on the refusal, not on the closing report
+            StatusBar1->showMessage(RefusalStatus(refusalCode_));
+        AniIcon->SetActive(false);
+        break;
+    case TRunEnd::CheckedOnly:
+        StatusBar1->showMessage(QStringLiteral("Nur geprüft: kein Schlüssel für Updates"));
+        AniIcon->SetActive(false);
+        break;
+    default:
+        break;
+    }
+    SetReady();
 }
 
 void TfrmUpdate::UpdateEngineFileProgress(TUpdateEngine*, const QString&, int pos, int size) {
@@ -166,6 +304,20 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
             QStringLiteral("Fehler"), StatusText(statusStr, statusCode, errCode));
         BitBtnUpdate->setText(kCaptionReady);
         BitBtnUpdate->setEnabled(true);
+    } else if (statusCode == um::RefusedStatus && errCode == um::rfNoPublicKey) {
+        // Checked without a key: a new version can be named, but not installed.
+        if (!UpdateEngine->NewVersion().isEmpty())
+            SystemMessageBox(
+                QStringLiteral("Version %1 von Zettelwerk ist verfügbar, kann aber nicht installiert "
+                               "werden:\nZettelwerk hat keinen öffentlichen Schlüssel (%2), um das "
+                               "Update zu prüfen. Es wurde nichts verändert.")
+                    .arg(UpdateEngine->NewVersion(), kUpdateKeyFileName),
+                QStringLiteral("Information"));
+    } else if (statusCode == um::RefusedStatus && !RefusalText(errCode).isEmpty() && !refusalShown_) {
+        refusalShown_ = true;
+        refusalCode_ = errCode;
+        SystemMessageBox(RefusalText(errCode), QStringLiteral("Fehler"),
+                         StatusText(statusStr, statusCode, errCode));
     } else if (statusCode == 4) {
         SystemMessageBox(QStringLiteral("Keine neue Version von Zettelwerk verfügbar\n"
                                         "Dies ist die aktuelle Version."),
@@ -181,16 +333,24 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
 void TfrmUpdate::UpdateEngineBeforeFileDownload(TUpdateEngine*, int, const QString&, QString&) {
     TAniCursorFacility& cursors = AniCursors();
     if (!AniIcon->AnimationData.isEmpty()) {
-        const QString path = QDir::tempPath() + "/0.ani";
+        // The cursor file goes into the run's private directory (or one of its own), never under
+        // a fixed name in the shared temporary directory.
+        std::unique_ptr<QTemporaryDir> own;
+        QString dir = UpdateEngine->RunDirectory();
+        if (dir.isEmpty()) {
+            own = std::make_unique<QTemporaryDir>();
+            dir = own->isValid() ? own->path() + u'/' : QString();
+        }
+        const QString path = dir + "0.ani";
         QFile f(path);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (!dir.isEmpty() && f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             f.write(AniIcon->AnimationData);
             f.close();
             cursors.LoadCursorFromFile(crDownload, path);
+            QFile::remove(path);
         } else {
             cursors.DestroyCursor(crDownload);
         }
-        QFile::remove(path);
     } else {
         cursors.DestroyCursor(crDownload);
     }

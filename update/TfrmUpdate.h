@@ -44,6 +44,10 @@ public:
     QStatusBar* StatusBar1;
     TAniIcon* AniIcon;
     TUpdateEngine* UpdateEngine;
+    // The program's directory: the update runs there (the control file's relative names and
+    // {APP} mean it), its key file lies there, and it must be writable. Default: the
+    // executable's directory.
+    QString ProgramDirectory;
 
     // Handlers.
     void FormShow();
@@ -61,6 +65,11 @@ public:
     // The update server's control-file address.
     static QString DefaultUpdateUrl();
 
+    // What the window says when a run refused an update (status um::RefusedStatus): the box
+    // text and the short status-bar text for the error code; empty for an unknown code.
+    static QString RefusalText(int errCode);
+    static QString RefusalStatus(int errCode);
+
     void done(int result) override;
 
 protected:
@@ -68,5 +77,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // After RunUpdate has returned: a run the engine ended without a box of its own is told to
+    // the user, and the window is ready for the next check.
+    void RunEnded();
+    void SetReady();
+
     TDataModuleNotizen& dm_;
+    bool refusalShown_ = false;
+    int refusalCode_ = 0;
 };

@@ -61,6 +61,16 @@ const QHash<int, QString>& Table() {
         {960, "Threaded update execution done"},
         {961, "Restart after threaded update"},
         {962, "Found application component : %s"},
+        {966, "Update signature file not found : %s"},
+        {967, "Malformed update signature : %s"},
+        {968, "Update control file signed by another key : %s"},
+        {969, "Update is older than the installed version : %s"},
+        {970, "No public key for update signatures, nothing is installed"},
+        {971, "No checksum for update file : %s"},
+        {972, "Checksum mismatch, update file refused : %s"},
+        {973, "Incomplete download, update file refused : %s"},
+        {974, "Target directory not writable : %s"},
+        {975, "Update signature verified : %s"},
     };
     return table;
 }

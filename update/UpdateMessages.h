@@ -63,6 +63,31 @@ enum : int {
     RunStart = 963,
     DownloadCancelled = 964,
     CabinetInFileMode = 965,
+    SignatureMissing = 966,
+    SignatureMalformed = 967,
+    SignatureOtherKey = 968,
+    OlderRelease = 969,
+    NoPublicKey = 970,
+    ChecksumMissing = 971,
+    ChecksumMismatch = 972,
+    DownloadIncomplete = 973,
+    TargetNotWritable = 974,
+    SignatureVerified = 975,
+};
+
+// Status code of every refused update; the error code names the reason.
+constexpr int RefusedStatus = 11;
+enum TRefusal : int {
+    rfSignatureMissing = 1,
+    rfSignatureMalformed = 2,
+    rfOtherKey = 3,
+    rfBadSignature = 4, // also the code of InvalidSignature (927)
+    rfOlderRelease = 5,
+    rfNoPublicKey = 6,
+    rfChecksumMissing = 7,
+    rfChecksumMismatch = 8,
+    rfIncomplete = 9,
+    rfNotWritable = 10,
 };
 } // namespace um
 

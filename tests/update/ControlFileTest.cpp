@@ -162,12 +162,27 @@ TEST_F(ControlFileTest, FileListOfHostileCountsStaysBounded) {
     EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=-3\n[file1]\nurl=x\n"), rules, list), 0);
     EXPECT_TRUE(reports.isEmpty());
     EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=2147483647\n[file1]\nurl=x\n[file3]\nurl=z\n"),
+    // A missing section in the middle gives no entry.
+    EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=2147483647\n[file3]\nurl=z\n[file1]\nurl=x\n"),
                            rules, list),
-              3);
-    EXPECT_EQ(list[1].URL, ""); // a missing section in the middle reads as defaults
-    EXPECT_EQ(list[2].URL, "z");
+              2);
+    EXPECT_EQ(list[0].URL, "x");
+    EXPECT_EQ(list[1].URL, "z");
     EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=junk\n[file1]\nurl=x\n"), rules, list), 0);
+}
+
+TEST_F(ControlFileTest, FileListHoldsOneEntryPerSectionPresent) {
+    TFileList list;
+    // 40 bytes that once asked for a billion entries (out of memory), and 26 bytes that gave 40.
+    EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=999999999\n[file999999999]\n"), rules, list),
+              1);
+    EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=40\n[file40]\n"), rules, list), 1);
+    // Sections beyond the count, and names the entry is not read under, give none.
+    EXPECT_EQ(ReadFileList(TIniFile::FromBytes("[files]\ncount=2\n[file3]\nurl=c\n[file02]\nurl=b\n"
+                                               "[file+1]\nurl=a\n[file0]\nurl=o\n[FILE2]\nurl=B\n"),
+                           rules, list),
+              1);
+    EXPECT_EQ(list[0].URL, "B");
 }
 
 TEST_F(ControlFileTest, SelectFilesToFetch) {

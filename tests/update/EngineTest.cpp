@@ -201,42 +201,83 @@ TEST_F(EngineFixture, LicenceIsFetchedEvenAfterRefusedNotesButNotShown) {
     EXPECT_EQ(LogNumbers(), (kStart + QList<int>{937, 915, 938, 939, 915, 949}));
 }
 
-TEST_F(EngineFixture, HandOffWritesUpdaterAndEndsTheProgram) {
+TEST_F(EngineFixture, HandOffWritesUpdaterIntoThePrivateRunDirectoryAndEndsTheProgram) {
     Serve("prog_new", "new program");
     ServeControlFile("[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappparam=-x\n"
                      "appcomps=prog_new extra.cab\nsilentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
                      FileUrl("prog_new") + "\n");
     engine.SetUpdaterResourceOverride(SzddCompress("updater bytes", 'e'));
+    QString runDir;
+    QByteArray updater;
+    QFile::Permissions dirMode, updaterMode;
+    host.onTerminate = [&] {
+        runDir = engine.RunDirectory();
+        dirMode = QFileInfo(runDir).permissions();
+        updater = updtest::ReadFile(runDir + "upd.exe");
+        updaterMode = QFileInfo(runDir + "upd.exe").permissions();
+        EXPECT_FALSE(QFileInfo::exists(runDir + "upd.ex_"));
+    };
     engine.RunUpdate();
 
     EXPECT_EQ(LogNumbers(), (kStart + QList<int>{943, 915, 962, 948, 949, 959, 958}));
-    EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "updater bytes");
-    EXPECT_TRUE(QFileInfo(TmpDir() + "/upd.exe").isExecutable());
-    EXPECT_FALSE(QFileInfo::exists(TmpDir() + "/upd.ex_"));
+    // A directory of its own beside the program (TempDirectory "."), for this user only.
+    EXPECT_TRUE(runDir.startsWith(QDir::currentPath() + "/.zw-update-")) << runDir.toStdString();
+    EXPECT_EQ(dirMode, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                           QFile::WriteUser | QFile::ExeUser);
+    EXPECT_EQ(updater, "updater bytes");
+    EXPECT_TRUE(updaterMode & QFile::ExeOwner);
+    EXPECT_FALSE(updaterMode & (QFile::WriteGroup | QFile::WriteOther | QFile::ExeOther));
+    EXPECT_FALSE(QFileInfo::exists(runDir)) << "the private directory goes with the run";
+    EXPECT_TRUE(QDir(TmpDir()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        << "nothing in the shared temporary directory";
     // The restart command holds a blank, so it is quoted as one argument.
     const QString expected =
-        TmpDir() + "/upd.exe 4242 L \"" + QDir::currentPath() + "/prog -x\" prog_new extra.cab";
+        runDir + "upd.exe 4242 L \"" + QDir::currentPath() + "/prog -x\" prog_new extra.cab";
     EXPECT_EQ(platform.process.started, QStringList{expected});
     EXPECT_EQ(statuses.back().text, "Spawn " + expected);
     EXPECT_EQ(statuses[statuses.size() - 2].text, "Restart app in directory : " + QDir::currentPath());
     EXPECT_EQ(host.terminated, 1);
+    EXPECT_EQ(engine.RunEnd(), TRunEnd::HandedOff);
     EXPECT_TRUE(host.asks.size() == 1u) << "only the download question";
 }
 
-TEST_F(EngineFixture, SecondHandOffOverwritesTheUpdater) {
+TEST_F(EngineFixture, EachHandOffWritesItsOwnUpdater) {
     Serve("prog_new", "new program");
     ServeControlFile(
         "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
         "silentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
         FileUrl("prog_new") + "\n");
+    QStringList dirs;
+    QList<QByteArray> updaters;
+    host.onTerminate = [&] {
+        dirs << engine.RunDirectory();
+        updaters << updtest::ReadFile(engine.RunDirectory() + "upd.exe");
+    };
     engine.SetUpdaterResourceOverride(SzddCompress("first updater", 'e'));
     engine.RunUpdate();
-    EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "first updater");
     engine.SetUpdaterResourceOverride(SzddCompress("second", 'e'));
     engine.RunUpdate();
-    EXPECT_EQ(updtest::ReadFile(TmpDir() + "/upd.exe"), "second");
+    EXPECT_EQ(updaters, (QList<QByteArray>{"first updater", "second"}));
+    ASSERT_EQ(dirs.size(), 2);
+    EXPECT_NE(dirs[0], dirs[1]);
     EXPECT_EQ(host.terminated, 2);
     EXPECT_EQ(platform.process.started.size(), 2);
+}
+
+TEST_F(EngineFixture, UpdaterInADirectoryWithABlankIsOneQuotedProgramName) {
+    QDir().mkpath(Work("my programs"));
+    QDir::setCurrent(Work("my programs"));
+    Serve("prog_new", "new program");
+    ServeControlFile(
+        "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
+        "silentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
+        FileUrl("prog_new") + "\n");
+    engine.SetUpdaterResourceOverride(SzddCompress("u", 'e'));
+    engine.RunUpdate();
+    ASSERT_EQ(platform.process.started.size(), 1);
+    EXPECT_TRUE(platform.process.started[0].startsWith("\"" + Work("my programs/.zw-update-")))
+        << platform.process.started[0].toStdString();
+    EXPECT_TRUE(platform.process.started[0].contains("/upd.exe\" 4242 L "));
 }
 
 TEST_F(EngineFixture, RestartQuestionAnsweredNoKeepsTheProgramRunning) {
@@ -252,7 +293,7 @@ TEST_F(EngineFixture, RestartQuestionAnsweredNoKeepsTheProgramRunning) {
     ASSERT_EQ(host.asks.size(), 2u);
     EXPECT_EQ(host.asks[1].text, "Shutdown application to update executable files ?");
     EXPECT_EQ(host.terminated, 0);
-    EXPECT_FALSE(QFileInfo::exists(TmpDir() + "/upd.exe"));
+    EXPECT_TRUE(platform.process.started.isEmpty());
     EXPECT_EQ(updtest::ReadFile(Work("prog_new")), "new") << "the component stays where it is";
 }
 

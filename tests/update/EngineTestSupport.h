@@ -29,6 +29,7 @@ public:
     std::vector<TTextDialogRequest> texts;
     std::deque<bool> textAnswers; // default: accepted
     int terminated = 0;
+    std::function<void()> onTerminate; // runs while the run's private directory still exists
 
     TModalResult Ask(const QString& text, TMsgDlgType type, int buttons) override {
         asks.push_back({text, type, buttons});
@@ -47,7 +48,11 @@ public:
         textAnswers.pop_front();
         return a;
     }
-    void TerminateApplication() override { ++terminated; }
+    void TerminateApplication() override {
+        ++terminated;
+        if (onTerminate)
+            onTerminate();
+    }
 };
 
 struct TStatusRecord {
@@ -72,6 +77,8 @@ protected:
         engine.UpdateConnect = wucNoConnect;
         engine.UpdateUpdate = wuuPromptOnce;
         engine.Logging = true;
+        // The run's mechanics; signed runs are tried in SignedUpdateTest.cpp.
+        engine.RequireSignature = false;
         engine.SetHost(&host);
         engine.OnStatus = [this](TUpdateEngine*, const QString& text, int status, int err) {
             statuses.push_back({text, status, err});

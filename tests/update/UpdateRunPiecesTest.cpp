@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ TEST(UpdateMessages, TextsAndParameters) {
     EXPECT_EQ(UpdateMessageText(909), "Download update file : ");
     EXPECT_EQ(UpdateMessageText(924), "Cannot connect to FTP host : %s");
     EXPECT_EQ(UpdateMessageText(961), "Restart after threaded update");
-    for (int n : {18, 963, 964, 965, 0, 908, 966})
+    for (int n : {18, 963, 964, 965, 0, 908, 976})
         EXPECT_TRUE(UpdateMessageText(n).isEmpty()) << n;
     EXPECT_EQ(FormatUpdateMessage(929, "2.0.0.0"), "New version found : 2.0.0.0");
     EXPECT_EQ(FormatUpdateMessage(926, "ignored"), "Update control file found");
@@ -34,6 +35,12 @@ TEST(UpdateMessages, TextsAndParameters) {
     // Every number from 909 to 962 has a text except 18-style ones.
     for (int n = 909; n <= 962; ++n)
         EXPECT_FALSE(UpdateMessageText(n).isEmpty()) << n;
+    // The reports of signed updates (966-975) have texts of their own, each different.
+    QSet<QString> texts;
+    for (int n = 966; n <= 975; ++n)
+        texts.insert(UpdateMessageText(n));
+    EXPECT_EQ(texts.size(), 10);
+    EXPECT_FALSE(texts.contains(QString()));
 }
 
 TEST(UpdateLog, StatusAndUpdaterLines) {

@@ -1,6 +1,7 @@
 // The update window over a fresh database: layout, settings on show and close, status texts,
 // the two message boxes and the animated download cursor, with the engine on a loopback server.
 #include "EngineTestSupport.h"
+#include "MinisignTestSupport.h"
 #include "common/TempDatabase.h"
 #include "platform/AniCursor.h"
 #include "store/TDataModuleNotizen.h"
@@ -8,13 +9,21 @@
 #include "update/DownloadCursorData.h"
 #include "update/SzddEncoder.h"
 #include "update/TfrmUpdate.h"
+#include "update/UpdateKey.h"
+#include "update/UpdateMessages.h"
 
 #include <QCheckBox>
+#include <QCryptographicHash>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
 #include <memory>
+#include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +44,8 @@ protected:
         ASSERT_TRUE(dm->DataModuleCreate());
         window = std::make_unique<TfrmUpdate>(*dm);
         window->UpdateEngine->URL = engine.URL;
+        window->UpdateEngine->RequireSignature = false;
+        window->ProgramDirectory = work.path();
     }
     void TearDown() override {
         window.reset();
@@ -197,16 +208,67 @@ TEST_F(UpdateWindowFixture, MissingControlFileShowsErrorBoxAndEnablesTheButton) 
     EXPECT_EQ(window->StatusBar1->currentMessage(), "Closed Internet connection, Status: 3 Error: 0");
 }
 
-TEST_F(UpdateWindowFixture, OfflineLeavesTheWindowChecking) {
+TEST_F(UpdateWindowFixture, OfflineRunEndsVisibly) {
     platform.online.connected = false;
     window->UpdateEngine->URL = "http://update.example/update/zettelwerk/zettelwerk.inf";
     window->show();
     Click();
-    EXPECT_TRUE(dialogs.empty());
-    EXPECT_EQ(window->StatusBar1->currentMessage(), "Checking for Internet connection, Status: 3 Error: 0");
-    EXPECT_FALSE(window->BitBtnUpdate->isEnabled());
-    EXPECT_EQ(window->BitBtnUpdate->text(), "Updateprüfung gestartet...");
-    EXPECT_EQ(LogLines().size(), 2);
+    EXPECT_EQ(LogLines().size(), 2) << "the log lines of an offline run stay as they were";
+    EXPECT_EQ(
+        Boxes("Fehler", QString::fromUtf8("Keine Verbindung zum Internet.\n"
+                                          "Die Updateprüfung wurde beendet; bitte später erneut versuchen.")),
+        1);
+    EXPECT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(window->StatusBar1->currentMessage(), "Keine Internetverbindung");
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(UpdateWindowFixture, UnreachableServerEndsVisibly) {
+    // A port that nobody listens on: the request cannot be opened.
+    window->UpdateEngine->URL = "http://127.0.0.1:1/update/zettelwerk/zettelwerk.inf";
+    window->show();
+    Click();
+    EXPECT_EQ(LogNumbers(), (QList<int>{963, 918, 921, 915, 917, 925, 949}));
+    EXPECT_EQ(Boxes("Fehler", "Der Updateserver wurde nicht erreicht.\n"
+                              "Bitte die Internetverbindung prüfen und später erneut versuchen."),
+              1);
+    EXPECT_EQ(window->StatusBar1->currentMessage(), "Updateserver nicht erreicht");
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
+}
+
+TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into any directory; CTest runs this case as a normal account "
+                        "(update_as_normal_user)";
+    const QString installed = Work("usr/bin");
+    QDir().mkpath(installed);
+    QFile::setPermissions(installed, QFile::ReadOwner | QFile::ExeOwner);
+    window->ProgramDirectory = installed;
+    ServeControlFile("[update]\nunconditional=yes\n");
+    window->show();
+    Click();
+    EXPECT_TRUE(LogLines().isEmpty()) << "no run, no log";
+    EXPECT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Information");
+    EXPECT_TRUE(dialogs[0].text.contains("Paketverwaltung"));
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_EQ(window->StatusBar1->currentMessage(),
+              QString::fromUtf8("Installiertes Programm: Updates über die Paketverwaltung"));
+    EXPECT_TRUE(QDir(installed).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+
+    // The engine on its own finds out before the first download, not while replacing files.
+    Serve("a.txt", "A");
+    ServeControlFile("[update]\nunconditional=yes\n[files]\ncount=1\n[file1]\nurl=" + FileUrl("a.txt") +
+                     "\ntargetdir=" + installed + "\n");
+    engine.RunUpdate();
+    EXPECT_TRUE(LogNumbers().contains(974)) << LogLines().join('\n').toStdString();
+    EXPECT_EQ(LogNumbers().count(915), 1) << "only the control file was fetched";
+    EXPECT_EQ(engine.RunEnd(), TRunEnd::Refused);
+    EXPECT_TRUE(QDir(installed).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QFile::setPermissions(installed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar) {
@@ -220,12 +282,14 @@ TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar
     EXPECT_EQ(platform.cursors.windowCursor.value(window.get()), TfrmUpdate::crDownload);
     EXPECT_EQ(platform.cursors.appCursor, 0) << "the application pointer is back to the default";
     ASSERT_EQ(platform.cursors.loadedPaths.size(), 1);
+    EXPECT_TRUE(platform.cursors.loadedPaths[0].startsWith(Work(".zw-update-")))
+        << "the cursor file lies in the run's private directory";
     EXPECT_TRUE(platform.cursors.loadedPaths[0].endsWith("/0.ani"));
     EXPECT_FALSE(QFileInfo::exists(platform.cursors.loadedPaths[0])) << "the cursor file is deleted";
     EXPECT_EQ(window->ProgressBarUpdate->maximum(), 10000);
     EXPECT_EQ(window->ProgressBarUpdate->value(), 10000);
     EXPECT_EQ(window->StatusBar1->currentMessage(), "Closed Internet connection, Status: 3 Error: 0");
-    EXPECT_FALSE(window->BitBtnUpdate->isEnabled()) << "a run with downloads leaves the window checking";
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled()) << "a run that has ended leaves the window ready";
     EXPECT_EQ(updtest::ReadFile(Work("a.txt")).size(), 10000);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].text, "Download update files ?");
@@ -248,8 +312,143 @@ TEST_F(UpdateWindowFixture, HandOffEndsTheProgramWithTheWindowStillShown) {
 
     EXPECT_EQ(host.terminated, 1);
     ASSERT_EQ(platform.process.started.size(), 1);
-    EXPECT_TRUE(platform.process.started[0].startsWith(TmpDir() + "/upd.exe "));
+    EXPECT_TRUE(platform.process.started[0].startsWith(Work(".zw-update-")));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(ReadSettings(*dm).automaticUpdate, "1") << "the closing handler did not run";
     EXPECT_EQ(window->StatusBar1->currentMessage().left(6), "Spawn ");
+}
+
+TEST_F(UpdateWindowFixture, RefusedUpdatesShowOneErrorBoxEachAndEndReady) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    updtest::TMinisignKey key;
+    ASSERT_TRUE(key.Ok());
+    // The key that ships with the program lies beside it.
+    ASSERT_TRUE(QFile::copy(key.PublicKeyFile(), Work("zettelwerk-update.pub")));
+    window->UpdateEngine->RequireSignature = true;
+    const QString inf = server.Root() + "/zettelwerk.inf";
+    ServeControlFile("[update]\nunconditional=yes\n[files]\ncount=1\n[file1]\nurl=" + FileUrl("a.txt") +
+                     "\nsha256=00\n");
+    window->show();
+
+    // No signature on the server: one box, about the signature, not about the control file.
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Fehler");
+    EXPECT_EQ(dialogs[0].text, TfrmUpdate::RefusalText(um::rfSignatureMissing));
+    EXPECT_TRUE(dialogs[0].text.startsWith(QString::fromUtf8("Das Update ist nicht signiert")));
+    EXPECT_EQ(window->StatusBar1->currentMessage(), "Update abgelehnt: Signaturdatei fehlt");
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+
+    // Signed, then altered.
+    ASSERT_TRUE(key.Sign(inf, "version:9.0 file:zettelwerk.inf"));
+    Serve("zettelwerk.inf", updtest::ReadFile(inf) + "[action]\nrunbefore=evil\n");
+    dialogs.clear();
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, TfrmUpdate::RefusalText(um::rfBadSignature));
+    EXPECT_EQ(dialogs[0].details, "Invalid signature in update control file, Status: 11 Error: 4")
+        << "the engine's report as the box's details";
+    EXPECT_EQ(window->StatusBar1->currentMessage(), QString::fromUtf8("Update abgelehnt: Signatur ungültig"));
+    EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
+    EXPECT_TRUE(platform.process.started.isEmpty());
+
+    // Without the key file (and none built in) the window names a new version it cannot install.
+    QFile::remove(Work("zettelwerk-update.pub"));
+    if (BuiltInUpdatePublicKey())
+        return;
+    ServeControlFile("[update]\nnewversion=99.0\n");
+    dialogs.clear();
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Information");
+    EXPECT_TRUE(
+        dialogs[0].text.startsWith(QString::fromUtf8("Version 99.0.0.0 von Zettelwerk ist verfügbar")));
+    EXPECT_EQ(window->StatusBar1->currentMessage(),
+              QString::fromUtf8("Nur geprüft: kein Schlüssel für Updates"));
+}
+
+namespace {
+
+// The account that owns the pre-placed files: a normal user made for the test when we are root.
+std::optional<std::pair<uid_t, gid_t>> OtherAccount() {
+    if (::geteuid() != 0)
+        return std::nullopt;
+    const char* name = "zwother";
+    if (!::getpwnam(name))
+        QProcess::execute("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name});
+    const passwd* pw = ::getpwnam(name);
+    if (!pw)
+        return std::nullopt;
+    return std::make_pair(pw->pw_uid, pw->pw_gid);
+}
+
+} // namespace
+
+TEST_F(UpdateWindowFixture, FilesOfAnotherAccountUnderTheOldNamesChangeNothing) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    const auto account = OtherAccount();
+    if (!account)
+        GTEST_SKIP() << "needs root to make the other account (useradd) and give it the files";
+    // The shared temporary directory as on every machine: sticky and writable by all.
+    ASSERT_EQ(::chmod(QFile::encodeName(TmpDir()).constData(), 01777), 0);
+    struct TPlaced {
+        QString name;
+        QByteArray data;
+    };
+    const QList<TPlaced> placed = {
+        {"upd.ex_", SzddCompress("#!/bin/sh\ntouch swapped\n", 'e')},
+        {"upd.exe", "#!/bin/sh\ntouch swapped\n"},
+        {"0.ani", "RIFF junk"},
+        {"zettelwerk.inf", "[update]\nunconditional=yes\n[action]\nrunbefore=evil.sh\n"},
+    };
+    QMap<QString, QDateTime> times;
+    for (const TPlaced& p : placed) {
+        const QString path = TmpDir() + "/" + p.name;
+        updtest::WriteFile(path, p.data);
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), account->first, account->second), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
+        times[p.name] = QFileInfo(path).lastModified();
+    }
+
+    updtest::TMinisignKey key;
+    ASSERT_TRUE(key.Ok());
+    ASSERT_TRUE(QFile::copy(key.PublicKeyFile(), Work("zettelwerk-update.pub")));
+    window->UpdateEngine->RequireSignature = true;
+    window->UpdateEngine->SetHost(&host);
+    window->UpdateEngine->SetUpdaterResourceOverride(SzddCompress("the program's own updater", 'e'));
+    QByteArray updater;
+    host.onTerminate = [&] { updater = updtest::ReadFile(window->UpdateEngine->RunDirectory() + "upd.exe"); };
+    const QByteArray program = QByteArray(20000, 'n');
+    Serve("prog_new", program);
+    ServeControlFile(
+        "[update]\nunconditional=yes\n[application]\nappupdate=1\nappname=prog\nappcomps=prog_new\n"
+        "silentrestart=1\n[files]\ncount=1\n[file1]\nurl=" +
+        FileUrl("prog_new") +
+        "\nsha256=" + QCryptographicHash::hash(program, QCryptographicHash::Sha256).toHex() + "\n");
+    ASSERT_TRUE(key.Sign(server.Root() + "/zettelwerk.inf", "version:1.0.1"));
+    const QStringList tmpBefore =
+        QDir(TmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    window->show();
+    Click();
+
+    // The update went through with the program's own files ...
+    EXPECT_EQ(host.terminated, 1);
+    EXPECT_EQ(updater, "the program's own updater");
+    ASSERT_EQ(platform.process.started.size(), 1);
+    EXPECT_TRUE(platform.process.started[0].startsWith(Work(".zw-update-")))
+        << "started from the run's directory";
+    EXPECT_EQ(platform.cursors.loadedPaths.size(), 1);
+    EXPECT_FALSE(platform.cursors.loadedPaths.value(0).startsWith(TmpDir()));
+    EXPECT_EQ(updtest::ReadFile(Work("prog_new")), program);
+    // ... and the other account's files are as they were, with nothing added beside them.
+    for (const TPlaced& p : placed) {
+        const QString path = TmpDir() + "/" + p.name;
+        EXPECT_EQ(updtest::ReadFile(path), p.data) << p.name.toStdString();
+        EXPECT_EQ(QFileInfo(path).ownerId(), account->first);
+        EXPECT_EQ(QFileInfo(path).lastModified(), times[p.name]);
+    }
+    EXPECT_EQ(QDir(TmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), tmpBefore);
+    EXPECT_FALSE(QFileInfo::exists(Work("swapped")));
 }

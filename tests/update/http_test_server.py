@@ -14,6 +14,7 @@ Binds 127.0.0.1 (port 0: a free one), prints "PORT <n>" and serves until stdin c
   /huge            announces 2 GiB and sends a few bytes
   /headers         the request headers as the body
   /redirect/<name> 302 to /files/<name>
+  /update/<path>   the file ROOT/update/<path>, as an update server tree (zw-publish) lays it out
   POST any         the path, the content type and the body as the answer
 """
 import os
@@ -113,6 +114,13 @@ class Handler(BaseHTTPRequestHandler):
         if kind == "headers":
             body = "".join("%s: %s\n" % (k, v) for k, v in self.headers.items()).encode()
             return self._send(200, body)
+        if kind == "update":
+            rel = os.path.normpath(unquote(path).lstrip("/"))
+            full = os.path.join(ROOT, rel)
+            if rel.startswith("..") or not os.path.isfile(full):
+                return self._send(404, b"not found")
+            with open(full, "rb") as f:
+                return self._send(200, f.read())
         if kind == "redirect":
             return self._send(302, b"", extra=[("Location", "/files/" + name)])
         return self._send(404, b"not found")

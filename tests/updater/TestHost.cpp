@@ -1,8 +1,10 @@
 // A program that updates itself: runs one update run on the control-file URL given as its first
-// argument, answering every question with Yes, and ends as the program does after a hand-off.
+// argument, trusting the minisign public key file given as its second, answering every question
+// with Yes, and ends as the program does after a hand-off.
 #include "update/TUpdateEngine.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QThread>
 #include <cstdio>
 
@@ -22,8 +24,8 @@ public:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <control file URL>\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <control file URL> <public key file>\n", argv[0]);
         return 2;
     }
     TYesHost host;
@@ -32,6 +34,9 @@ int main(int argc, char** argv) {
     engine.UpdateType = httpUpdate;
     engine.URL = QString::fromLocal8Bit(argv[1]);
     engine.Logging = true;
+    QFile key(QString::fromLocal8Bit(argv[2]));
+    if (key.open(QIODevice::ReadOnly))
+        engine.PublicKey = ParseMinisignPublicKey(key.readAll());
     try {
         engine.RunUpdate();
     } catch (const std::exception& e) {
