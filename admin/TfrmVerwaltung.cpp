@@ -210,12 +210,18 @@ void TfrmVerwaltung::BtnUpdateClick() {
 }
 
 void TfrmVerwaltung::BackupDatabase() {
-    RunServiceJob(QStringLiteral("Backup"),
-                  QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."), [this] {
-                      const QString dir = dm_.ProgramDirectory();
-                      BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dir + kDatabaseFileName,
-                                         dir + kBackupFileName, PumpWithoutInput);
-                  });
+    RunServiceJob(
+        QStringLiteral("Backup"), QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."), [this] {
+            const QString dir = dm_.ProgramDirectory();
+            // A server's backup comes through its services manager into the user's directory; a
+            // configured local file is the one backed up.
+            if (dm_.IsServer())
+                BackupServerDatabase(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(),
+                                     dir + kBackupFileName, PumpWithoutInput);
+            else
+                BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(),
+                                   dir + kBackupFileName, PumpWithoutInput);
+        });
 }
 
 void TfrmVerwaltung::RestoreDatabase() {
@@ -224,9 +230,14 @@ void TfrmVerwaltung::RestoreDatabase() {
                       const QString dir = dm_.ProgramDirectory();
                       // Whatever opened the connection while the job ran is closed before the file
                       // is replaced.
-                      RestoreDatabaseFile(*restoreService_, dm_.Database.Credentials(), dir + kBackupFileName,
-                                          dir + kDatabaseFileName, PumpWithoutInput,
-                                          [this] { dm_.Database.Close(); });
+                      if (dm_.IsServer())
+                          RestoreServerDatabase(*restoreService_, dm_.Database.Credentials(),
+                                                dir + kBackupFileName, dm_.DatabaseFileName(),
+                                                PumpWithoutInput, [this] { dm_.Database.Close(); });
+                      else
+                          RestoreDatabaseFile(*restoreService_, dm_.Database.Credentials(),
+                                              dir + kBackupFileName, dm_.DatabaseFileName(), PumpWithoutInput,
+                                              [this] { dm_.Database.Close(); });
                   });
 }
 

@@ -1,5 +1,6 @@
 #include "app/ProgramChannel.h"
 
+#include "store/ConnectionSettings.h"
 #include "store/fb/EngineRoot.h"
 
 #include <QCryptographicHash>
@@ -133,9 +134,12 @@ QString ProgramChannelDirectory() {
     return {};
 }
 
-QString ProgramChannelName(const QString& databaseFile) {
-    const QFileInfo info(databaseFile);
-    const QString file = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+QString ProgramChannelName(const QString& database) {
+    QString file = database;
+    if (!IsServerConnection(database)) {
+        const QFileInfo info(database);
+        file = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    }
     const QByteArray hash = QCryptographicHash::hash(file.toUtf8(), QCryptographicHash::Sha256).toHex();
     return QStringLiteral("zettelwerk-") + QString::fromLatin1(hash.left(16));
 }

@@ -22,8 +22,9 @@ class QSocketNotifier;
 // with mode 0700. Every start of the user finds the same one. Empty when none can be made.
 QString ProgramChannelDirectory();
 
-// Programs on different database files are different programs: each file has its own door.
-QString ProgramChannelName(const QString& databaseFile);
+// Programs on different databases are different programs: each file, and each server
+// connection text, has its own door.
+QString ProgramChannelName(const QString& database);
 
 // The request line and its reading.
 QString RequestLine(const QStringList& words, const QString& activationToken);

@@ -14,6 +14,7 @@
 #include "platform/ShellOpen.h"
 #include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
+#include "store/ConnectionSettings.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/TSettings.h"
 #include "store/fb/FbApi.h"
@@ -58,6 +59,14 @@ int printUsage() {
                   "(sonst ~/.local/share/zettelwerk/), zettelwerk.chm liegt in ../share/zettelwerk/.\n"
                   "Jeder Aufruf ohne --neue-notiz und --suchen startet ein weiteres Zettelwerk.\n"
                   "\n"
+                  "Datenbank: die Datei notizen.gdb wie oben, oder eine Datenbank auf einem\n"
+                  "Firebird-Server, angegeben in ~/.config/zettelwerk/zettelwerk.conf (Modus 0600):\n"
+                  "  database=notizserver:/var/lib/firebird/3.0/data/notizen.gdb\n"
+                  "  database=notizserver/3051:notizen      (Rechner/Port:Alias)\n"
+                  "  user=sysdba\n"
+                  "  password=geheim\n"
+                  "oder für einen Lauf: ZETTELWERK_DATABASE=notizserver:/pfad/notizen.gdb zettelwerk\n"
+                  "\n"
                   "Optionen:\n"
                   "  --neue-notiz         das Fenster „Notiz erfassen“ im Zettelwerk öffnen, das für diesen\n"
                   "                       Benutzer auf derselben notizen.gdb läuft; läuft keins, startet\n"
@@ -93,7 +102,10 @@ int printUsage() {
                   "\n"
                   "Umgebung:\n"
                   "  XDG_DATA_HOME             Ort der Datenbank (sonst ~/.local/share)\n"
-                  "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags (sonst ~/.config)\n"
+                  "  XDG_CONFIG_HOME           Ort des Autostart-Eintrags und von\n"
+                  "                            zettelwerk/zettelwerk.conf (sonst ~/.config)\n"
+                  "  ZETTELWERK_DATABASE       Datenbank für diesen Lauf: Pfad oder Server:Pfad\n"
+                  "                            (vor database= der Einstellungsdatei)\n"
                   "  XDG_RUNTIME_DIR           Sperr- und Zwischendateien der Datenbank-Engine und der\n"
                   "                            Socket, über den spätere Aufrufe das laufende Programm\n"
                   "                            erreichen, in zettelwerk/ (sonst im Cache-Verzeichnis)\n"
@@ -112,9 +124,12 @@ int printUsage() {
 }
 
 // --export and --import: no window, no display; the database as the program would open it.
-int RunTransfer(const TCommandLine& line, const QString& programDirectory) {
+int RunTransfer(const TCommandLine& line, const QString& programDirectory,
+                const TConnectionChoice& connection) {
     QTextStream out(stdout), err(stderr);
     TDataModuleNotizen dataModule(programDirectory);
+    if (connection.source != TConnectionSource::Embedded)
+        dataModule.UseDatabase(connection.database, connection.credentials);
     try {
         if (!dataModule.DataModuleCreate()) {
             err << "zettelwerk: Die Datenbank " << dataModule.DatabaseFileName()
@@ -182,6 +197,7 @@ int main(int argc, char** argv) {
 
     // Installed programs keep the database in the user's data directory.
     QString directoryError, programDirectory;
+    TConnectionChoice connection;
     // The token that lets a window of the running program come to the front (Wayland).
     const QString activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
     QStringList requestWords;
@@ -192,13 +208,24 @@ int main(int argc, char** argv) {
         // Nothing of the desktop is needed to find the database, to export or import, or to
         // hand a request to the running program.
         QCoreApplication core(argc, argv);
+        // A configured server leaves the program directory to the help file and the backup.
+        connection = LoadConnectionSettings();
         programDirectory = PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
         if (!directoryError.isEmpty())
             std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
-        if (line.command == TStartCommand::Export || line.command == TStartCommand::Import)
-            return RunTransfer(line, programDirectory);
-        channel = std::make_unique<TProgramChannel>(ChannelSocketPath(programDirectory + kDatabaseFileName));
-        if (!requestWords.isEmpty()) {
+        if (line.command == TStartCommand::Export || line.command == TStartCommand::Import) {
+            if (!connection.error.isEmpty()) {
+                std::fprintf(stderr, "zettelwerk: %s\n", connection.error.toLocal8Bit().constData());
+                return 1;
+            }
+            return RunTransfer(line, programDirectory, connection);
+        }
+        // One door per database: the file, or the server's connection text as it stands.
+        const QString database = connection.source == TConnectionSource::Embedded
+                                     ? programDirectory + kDatabaseFileName
+                                     : connection.database;
+        channel = std::make_unique<TProgramChannel>(ChannelSocketPath(database));
+        if (connection.error.isEmpty() && !requestWords.isEmpty()) {
             switch (channel->Send(requestWords, activationToken, 15000)) {
             case TDelivery::Delivered:
                 return 0;
@@ -223,6 +250,11 @@ int main(int argc, char** argv) {
     RouteDesktopUrlsThroughShellOpen();
     if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
         installAutoAnswer();
+    if (!connection.error.isEmpty()) {
+        MessageDlg(connection.error + QStringLiteral("\nZettelwerk wird beendet ..."), TMsgDlgType::Custom,
+                   mbOK);
+        return 1;
+    }
 
     // Later starts of this user on the same database reach this program from here on; their
     // requests wait until the start-up is over.
@@ -235,6 +267,8 @@ int main(int argc, char** argv) {
     // The data module exists from here so that every window is given it; it connects at its
     // place in the order of creation below.
     TDataModuleNotizen dataModule(programDirectory);
+    if (connection.source != TConnectionSource::Embedded)
+        dataModule.UseDatabase(connection.database, connection.credentials);
     TProgramWindows windows;
 
     bool mainClosed = false;
@@ -295,9 +329,12 @@ int main(int argc, char** argv) {
             // The engine's reason tells a lock-directory problem from a damaged or missing file.
             QStringList cause{directoryError, dataModule.LastConnectError()};
             cause.removeAll(QString());
-            MessageDlg(
-                QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ..."),
-                TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
+            // A server that cannot be reached or refuses the account is named in German.
+            QString text =
+                QString::fromUtf8("Kritischer Fehler beim Öffnen der Datenbank\nZettelwerk wird beendet ...");
+            if (!dataModule.LastConnectFault().isEmpty())
+                text += QStringLiteral("\n\n") + WithFullStop(dataModule.LastConnectFault());
+            MessageDlg(text, TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;
         }

@@ -1,9 +1,11 @@
 // The notes list with 100,000 notes: listing, first screen, search and saving one note,
-// beside isql-fb running the same statements to the last row.
+// beside isql-fb running the same statements to the last row, and the same window on a copy of
+// the database on a Firebird server over loopback (a private server the benchmark starts).
 //
 // The database is generated once into $ZW_BENCH_CACHE (default: the temp dir) and reused.
 // Counters: isql times are net of isql's own start and connect (a trivial statement).
 #include "bench/BenchSupport.h"
+#include "common/FirebirdServer.h"
 #include "notes/TNotizListeModel.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
@@ -30,6 +32,7 @@ const QString kSearchWord = QStringLiteral("Einkauf");
 // Mean milliseconds per run, for the ratios printed at the end.
 struct TMeans {
     double windowList = 0, windowSearch = 0, firstScreen = 0, isqlList = 0, isqlSearch = 0;
+    double serverList = 0, serverSearch = 0, serverFirstScreen = 0, serverFirstScreenOrdered = 0;
 } means;
 
 double MeanMs(const QElapsedTimer& timer, benchmark::State& state) {
@@ -133,24 +136,33 @@ QString GenerateDatabase() {
     return target;
 }
 
-// A working copy per run, so that saved notes do not pile up in the cache.
+// A working copy per run, so that saved notes do not pile up in the cache; on a server, the
+// copy lies in the server's own data directory.
 struct TBenchDatabase {
     QString dir;
     QString file;
+    std::unique_ptr<TFirebirdServer> server;
     std::unique_ptr<TDataModuleNotizen> dm;
     std::unique_ptr<TfrmAnlegen> anlegen;
     std::unique_ptr<TfrmSuchen> suchen;
 
-    TBenchDatabase() {
+    explicit TBenchDatabase(bool onServer = false) {
         const QString source = GenerateDatabase();
-        dir = CacheDir() + "run/";
+        dir = CacheDir() + (onServer ? "server-run/" : "run/");
         QDir(dir).removeRecursively();
         QDir().mkpath(dir);
-        file = dir + "notizen.gdb";
+        if (onServer) {
+            if (const QString why = TFirebirdServer::Unavailable(); !why.isEmpty())
+                throw std::runtime_error(why.toStdString());
+            server = std::make_unique<TFirebirdServer>();
+        }
+        file = (server ? server->DataDirectory() + "/" : dir) + "notizen.gdb";
         if (!QFile::copy(source, file))
             throw std::runtime_error("cannot copy the generated database");
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         dm = std::make_unique<TDataModuleNotizen>(dir);
+        if (server)
+            dm->UseDatabase(server->Connection(file), TCredentials{});
         anlegen = std::make_unique<TfrmAnlegen>(*dm);
         suchen = std::make_unique<TfrmSuchen>(*dm);
         suchen->resize(716, 391);
@@ -173,9 +185,25 @@ TBenchDatabase& Db() {
     return db;
 }
 
+// Ended before the application, so that the server stops while everything is still there.
+std::unique_ptr<TBenchDatabase>& ServerHolder() {
+    static std::unique_ptr<TBenchDatabase> db;
+    return db;
+}
+
+TBenchDatabase& ServerDb() {
+    if (!ServerHolder())
+        ServerHolder() = std::make_unique<TBenchDatabase>(true);
+    return *ServerHolder();
+}
+
+TBenchDatabase& DbOf(benchmark::State& state) {
+    return state.range(0) ? ServerDb() : Db();
+}
+
 // Opens the list as the window does and fetches to the last row.
 void BM_Window_ListAllToLastRow(benchmark::State& state) {
-    auto& db = Db();
+    auto& db = DbOf(state);
     db.Connect();
     db.suchen->show();
     QElapsedTimer timer;
@@ -185,13 +213,13 @@ void BM_Window_ListAllToLastRow(benchmark::State& state) {
         db.dm->DataSetNotizliste.Last();
         benchmark::DoNotOptimize(db.suchen->Model()->rowCount());
     }
-    means.windowList = MeanMs(timer, state);
+    (state.range(0) ? means.serverList : means.windowList) = MeanMs(timer, state);
     state.counters["rows"] = db.suchen->Model()->rowCount();
     db.suchen->hide();
 }
 
 void BM_Window_SearchToLastRow(benchmark::State& state) {
-    auto& db = Db();
+    auto& db = DbOf(state);
     db.Connect();
     db.suchen->show();
     QElapsedTimer timer;
@@ -202,14 +230,14 @@ void BM_Window_SearchToLastRow(benchmark::State& state) {
         db.dm->DataSetNotizliste.Last();
         benchmark::DoNotOptimize(db.suchen->Model()->rowCount());
     }
-    means.windowSearch = MeanMs(timer, state);
+    (state.range(0) ? means.serverSearch : means.windowSearch) = MeanMs(timer, state);
     state.counters["rows"] = db.suchen->Model()->rowCount();
     db.suchen->hide();
 }
 
 // Showing the window until the first screen of the grid is painted.
 void BM_Window_ShowFirstScreen(benchmark::State& state) {
-    auto& db = Db();
+    auto& db = DbOf(state);
     db.Connect();
     double total = 0;
     for (auto _ : state) {
@@ -223,25 +251,29 @@ void BM_Window_ShowFirstScreen(benchmark::State& state) {
         db.suchen->hide();
         state.ResumeTiming();
     }
-    means.firstScreen = total / double(state.iterations());
+    (state.range(0) ? means.serverFirstScreen : means.firstScreen) = total / double(state.iterations());
     state.counters["rows_loaded"] = db.suchen->Model() ? db.suchen->Model()->rowCount() : 0;
 }
 
 void BM_Window_ShowFirstScreenOrdered(benchmark::State& state) {
-    auto& db = Db();
+    auto& db = DbOf(state);
     db.Connect();
     db.suchen->show();
+    QElapsedTimer timer;
+    timer.start();
     for (auto _ : state) {
         db.suchen->ListAllNotes();
         db.suchen->DBGridNotizen->viewport()->repaint();
         QApplication::processEvents();
     }
+    if (state.range(0))
+        means.serverFirstScreenOrdered = MeanMs(timer, state);
     db.suchen->hide();
 }
 
 // Saving one note while the list is open (the commit empties it).
 void BM_Window_SaveNote(benchmark::State& state) {
-    auto& db = Db();
+    auto& db = DbOf(state);
     db.Connect();
     const QString text = QString("Zeile mit etwas Text\r\n").repeated(20);
     for (auto _ : state) {
@@ -287,11 +319,12 @@ void BM_Isql_SaveNote(benchmark::State& state) {
 }
 } // namespace
 
-BENCHMARK(BM_Window_ShowFirstScreen)->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BM_Window_ShowFirstScreenOrdered)->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BM_Window_ListAllToLastRow)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Window_SearchToLastRow)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Window_SaveNote)->Unit(benchmark::kMillisecond)->Iterations(20);
+// Argument 0: the embedded file; 1: the same database on a server over loopback.
+BENCHMARK(BM_Window_ShowFirstScreen)->Unit(benchmark::kMillisecond)->Iterations(10)->Arg(0)->Arg(1);
+BENCHMARK(BM_Window_ShowFirstScreenOrdered)->Unit(benchmark::kMillisecond)->Iterations(10)->Arg(0)->Arg(1);
+BENCHMARK(BM_Window_ListAllToLastRow)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(0)->Arg(1);
+BENCHMARK(BM_Window_SearchToLastRow)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(0)->Arg(1);
+BENCHMARK(BM_Window_SaveNote)->Unit(benchmark::kMillisecond)->Iterations(20)->Arg(0)->Arg(1);
 BENCHMARK(BM_Isql_SelectAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_Isql_SelectAllWithTexts)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_Isql_Search)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
@@ -302,8 +335,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zettelwerk");
-    if (!RunBenchmarks(argc, argv, [] { Db(); }))
+    if (!RunBenchmarks(argc, argv, [] {
+            Db();
+            ServerDb();
+        }))
         return 1;
+    ServerHolder().reset();
     if (means.isqlList > 0 && means.windowList > 0)
         printf("listing to the last row, window / isql-fb (net): %.2f (goal <= 1.5)\n",
                means.windowList / means.isqlList);
@@ -312,5 +349,14 @@ int main(int argc, char** argv) {
                means.windowSearch / means.isqlSearch);
     if (means.firstScreen > 0)
         printf("first screen of the list: %.1f ms (goal < 100 ms)\n", means.firstScreen);
+    if (means.serverList > 0 && means.windowList > 0)
+        printf("listing to the last row, server over loopback / embedded file: %.2f (goal <= 2)\n",
+               means.serverList / means.windowList);
+    if (means.serverSearch > 0 && means.windowSearch > 0)
+        printf("search to the last row, server over loopback / embedded file: %.2f (goal <= 2)\n",
+               means.serverSearch / means.windowSearch);
+    if (means.serverFirstScreen > 0)
+        printf("first screen of the list on the server: %.1f ms, ordered by title %.1f ms (goal < 100 ms)\n",
+               means.serverFirstScreen, means.serverFirstScreenOrdered);
     return 0;
 }

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
+  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
   libmspack-dev libcurl4-openssl-dev curl fp-utils
   googletest libgtest-dev libbenchmark-dev
   xvfb xdotool xclip gcab trayer imagemagick x11-utils python3
@@ -24,7 +24,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+  # The tests start their own Firebird server as a child process; the package must not start
+  # (or leave running) a system service, so service starts are refused while it installs.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=""
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+    $SUDO chmod 755 "$policy"
+    own_policy=1
+  fi
+  rc=0
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}" || rc=$?
+  if [ -n "$own_policy" ]; then $SUDO rm -f "$policy"; fi
+  [ "$rc" -eq 0 ] || exit "$rc"
 fi
 
 BUILD_DIR=${BUILD_DIR:-build}

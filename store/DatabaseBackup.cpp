@@ -1,6 +1,8 @@
 #include "store/DatabaseBackup.h"
 
+#include "store/fb/FbConnection.h"
 #include "store/fb/FbError.h"
+#include "store/fb/FbHandles.h"
 #include "store/fb/FbService.h"
 
 #include <QFile>
@@ -25,6 +27,21 @@ void ReplaceFile(const QString& from, const QString& to) {
         const std::string reason = std::strerror(errno);
         RemoveQuietly(from);
         throw fb::Error("Die Datei \"" + Native(to) + "\" kann nicht ersetzt werden\n" + reason);
+    }
+}
+
+fb::ConnectionText Parsed(const QString& connection) {
+    return fb::ParseConnectionText(Native(connection));
+}
+
+// A failed job: a German message, the server's own text nested for the details.
+template <class F> void AsJob(const std::string& failure, F&& job) {
+    try {
+        job();
+    } catch (const fb::ConnectionError&) {
+        throw; // says already what happened
+    } catch (const fb::Error& e) {
+        std::throw_with_nested(fb::Error(failure, e.GdsCode(), e.SqlCode(), e.Codes()));
     }
 }
 
@@ -82,4 +99,124 @@ void RestoreDatabaseFile(fb::Service& service, const TCredentials& credentials, 
     if (beforeReplace)
         beforeReplace();
     ReplaceFile(temp, database);
+}
+
+void BackupServerDatabase(fb::Service& service, const TCredentials& credentials, const QString& connection,
+                          const QString& backupFile, const std::function<void()>& idle) {
+    const fb::ConnectionText server = Parsed(connection);
+    const QString temp = BackupTempFile(backupFile);
+    RemoveQuietly(temp);
+    QFile out(temp);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw fb::Error("Die Datei \"" + Native(temp) + "\" kann nicht angelegt werden\n" +
+                        out.errorString().toStdString());
+    try {
+        AsJob("Der Server hat kein Backup geliefert; ein früheres Backup bleibt unverändert", [&] {
+            service.Attach(credentials.user.toStdString(), credentials.password.toStdString(),
+                           fb::ServiceManagerName(server));
+            service.BackupToClient(
+                server.database,
+                [&](const char* data, size_t size) {
+                    if (out.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
+                        throw fb::Error("Die Datei \"" + Native(temp) + "\" kann nicht geschrieben werden\n" +
+                                        out.errorString().toStdString());
+                },
+                idle);
+        });
+        if (!out.flush() || out.size() <= 0)
+            throw fb::Error("Das Backup \"" + Native(backupFile) + "\" wurde nicht geschrieben");
+        out.close();
+    } catch (...) {
+        out.close();
+        RemoveQuietly(temp);
+        throw;
+    }
+    ReplaceFile(temp, backupFile);
+}
+
+QString DatabaseFileOnServer(const QString& connection, const TCredentials& credentials) {
+    fb::Attachment db;
+    db.Attach(Native(connection), credentials.user.toStdString(), credentials.password.toStdString());
+    fb::Transaction tr;
+    tr.Start(db, fb::Transaction::SharedTpb());
+    QString name;
+    {
+        fb::Statement st(db);
+        st.Prepare(tr, QStringLiteral("select mon$database_name from mon$database"), 3);
+        st.Execute(tr);
+        if (st.Fetch())
+            name = st.AsString(0).trimmed();
+    }
+    tr.Commit();
+    db.Detach();
+    return name;
+}
+
+void RestoreServerDatabase(fb::Service& service, const TCredentials& credentials, const QString& backupFile,
+                           const QString& connection, const std::function<void()>& idle,
+                           const std::function<void()>& beforeReplace) {
+    const fb::ConnectionText server = Parsed(connection);
+    const std::string user = credentials.user.toStdString();
+    const std::string password = credentials.password.toStdString();
+    if (!QFileInfo(backupFile).isFile())
+        throw fb::Error("Das Backup \"" + Native(backupFile) +
+                        "\" ist nicht vorhanden; die Datenbank bleibt unverändert");
+
+    // The trial lies beside the database on the server; an alias names no file to put it beside.
+    std::string file;
+    try {
+        file = Native(DatabaseFileOnServer(connection, credentials));
+    } catch (const fb::ConnectionError&) {
+        throw;
+    } catch (const fb::Error&) {
+        file = server.database; // a database that cannot be opened is what a restore is for
+    }
+    if (file.empty() || file.front() != '/')
+        throw fb::Error("Der Pfad der Datenbank auf dem Server ist nicht bekannt; bitte database= mit dem "
+                        "vollen Pfad angeben (Rechner:/Pfad/notizen.gdb)");
+    const std::string trial = fb::ConnectionTo(server, file + ".restore");
+
+    const auto restoreInto = [&](const std::string& database) {
+        QFile in(backupFile);
+        if (!in.open(QIODevice::ReadOnly))
+            throw fb::Error("Die Datei \"" + Native(backupFile) + "\" kann nicht gelesen werden\n" +
+                            in.errorString().toStdString());
+        service.Attach(user, password, fb::ServiceManagerName(server));
+        service.RestoreFromClient(
+            database, kRestorePageSize, true,
+            [&](char* data, size_t size) -> size_t {
+                const qint64 got = in.read(data, static_cast<qint64>(size));
+                if (got < 0)
+                    throw fb::Error("Die Datei \"" + Native(backupFile) + "\" kann nicht gelesen werden\n" +
+                                    in.errorString().toStdString());
+                return static_cast<size_t>(got);
+            },
+            idle);
+    };
+    const auto dropTrial = [&] {
+        try {
+            fb::DropDatabase(trial, user, password);
+        } catch (const std::exception&) {
+            // nothing left, or not ours to drop
+        }
+    };
+
+    AsJob("Das Backup \"" + Native(backupFile) +
+              "\" ist unvollständig oder beschädigt; die Datenbank bleibt unverändert",
+          [&] {
+              try {
+                  restoreInto(file + ".restore");
+                  // A restore that stopped early may end without an error but leaves the file shut down.
+                  if (fb::DatabaseShutdownMode(trial, user, password) != 0)
+                      throw fb::Error("The restored database is shut down: the backup ended early");
+              } catch (...) {
+                  dropTrial();
+                  throw;
+              }
+          });
+    dropTrial();
+    if (beforeReplace)
+        beforeReplace();
+    AsJob("Die Datenbank auf dem Server wurde nicht ersetzt (wird sie noch von anderen Programmen benutzt?)",
+          [&] { restoreInto(server.database); });
 }

@@ -25,6 +25,24 @@ void RestoreDatabaseFile(fb::Service& service, const TCredentials& credentials, 
                          const QString& database, const std::function<void()>& idle = {},
                          const std::function<void()>& beforeReplace = {});
 
+// A database on a server: the server sends the backup through its services manager and this
+// program writes it to backupFile in the user's directory (through the same temporary file),
+// so the user keeps the backup on the own machine whatever the server may write.
+void BackupServerDatabase(fb::Service& service, const TCredentials& credentials, const QString& connection,
+                          const QString& backupFile, const std::function<void()>& idle = {});
+
+// Sends backupFile from the user's directory to the server, which restores it first into a
+// trial database beside the real one (its name + ".restore"). Only when that ran to its end
+// is the trial dropped, beforeReplace run and the real database replaced from the same file;
+// a missing or damaged backup, or a database that other programs still use, leaves it as it
+// was. serverFile: the database's file on the server, empty to ask the server for it.
+void RestoreServerDatabase(fb::Service& service, const TCredentials& credentials, const QString& backupFile,
+                           const QString& connection, const std::function<void()>& idle = {},
+                           const std::function<void()>& beforeReplace = {});
+
+// The database's own file name on its server (mon$database_name).
+QString DatabaseFileOnServer(const QString& connection, const TCredentials& credentials);
+
 // The temporary files used on the way.
 QString BackupTempFile(const QString& backupFile);
 QString RestoreTempFile(const QString& database);

@@ -14,6 +14,9 @@ public:
     // drop an unsaved edit, release prepared statements. Only a handler of a signal it emits
     // may throw, and only after the client's own state is final.
     virtual void TransactionEnded() = 0;
+    // The connection broke and is being dropped: the transaction is gone without a commit.
+    // An edit in progress may keep the user's values (it is saved on a new connection).
+    virtual void ConnectionLost() { TransactionEnded(); }
 };
 
 struct TDatabase::Impl {
@@ -22,6 +25,13 @@ struct TDatabase::Impl {
     int dialect = 3;
     fb::Attachment att;
     std::vector<TSharedTransaction*> transactions;
+
+    // Lets go of a broken connection without asking the server: every result set is told,
+    // the transactions and the attachment are forgotten.
+    void Drop() noexcept;
+    // Dropped after it broke and not made anew yet: the next start of the transaction
+    // connects, unlike after Close().
+    bool broken = false;
 };
 
 struct TSharedTransaction::Impl {
@@ -31,6 +41,7 @@ struct TSharedTransaction::Impl {
     std::vector<TTransactionClient*> clients;
 
     void EndClients();
+    void LoseClients() noexcept;
     // Connects when closed, starts the transaction when inactive.
     void EnsureActive();
     void Add(TTransactionClient* c) { clients.push_back(c); }

@@ -3,6 +3,7 @@
 #include "store/NoteStatements.h"
 #include "store/SqlParams.h"
 #include "store/StoreInternals.h"
+#include "store/fb/FbConnection.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,14 +55,26 @@ int TDatabase::SqlDialect() const {
     return d_->dialect;
 }
 bool TDatabase::Connected() const {
-    return d_->att.Attached();
+    return d_->att.Attached() && !d_->att.Lost();
+}
+
+void TDatabase::Impl::Drop() noexcept {
+    for (TSharedTransaction* t : transactions) {
+        t->impl()->LoseClients();
+        t->impl()->tr.Abandon();
+    }
+    att.Abandon();
+    broken = true;
 }
 
 void TDatabase::Open() {
     if (Connected())
         return;
+    if (d_->att.Attached())
+        d_->Drop(); // the connection broke: nothing of it can be committed any more
     d_->att.Attach(QFile::encodeName(d_->name).toStdString(), d_->credentials.user.toStdString(),
                    d_->credentials.password.toStdString());
+    d_->broken = false;
     d_->dialect = 3;
     try {
         const int own = d_->att.Info().sqlDialect;
@@ -74,6 +87,11 @@ void TDatabase::Open() {
 }
 
 void TDatabase::Close() {
+    if (d_->att.Attached() && d_->att.Lost()) {
+        d_->Drop();
+        return;
+    }
+    d_->broken = false; // closed on purpose: it stays closed until something opens it
     if (!Connected())
         return;
     std::exception_ptr first;
@@ -139,6 +157,20 @@ void TSharedTransaction::Impl::EndClients() {
         std::rethrow_exception(first);
 }
 
+void TSharedTransaction::Impl::LoseClients() noexcept {
+    const auto copy = clients;
+    for (TTransactionClient* c : copy) {
+        if (std::find(clients.begin(), clients.end(), c) == clients.end())
+            continue;
+        try {
+            c->ConnectionLost();
+        } catch (const std::exception& e) {
+            qWarning("After a lost connection: %s", e.what());
+        } catch (...) {
+        }
+    }
+}
+
 void TSharedTransaction::Impl::EnsureActive() {
     if (!db.Connected())
         db.Open();
@@ -168,6 +200,9 @@ bool TSharedTransaction::InTransaction() const {
 }
 
 void TSharedTransaction::StartTransaction() {
+    // A connection that broke is made anew; one that was closed stays closed.
+    if (!d_->db.Connected() && d_->db.impl()->broken)
+        d_->db.Open();
     if (!d_->db.Connected())
         throw fb::Error(kNotOpen);
     if (d_->tr.Active())
@@ -396,21 +431,46 @@ TDataModuleNotizen::~TDataModuleNotizen() {
     }
 }
 
+void TDataModuleNotizen::UseDatabase(const QString& database, const TCredentials& credentials) {
+    configuredDatabase_ = database;
+    credentials_ = credentials;
+    database_->SetDatabaseName(DatabaseFileName());
+    database_->SetCredentials(credentials_);
+}
+
 void TDataModuleNotizen::Close() {
     notizliste_->Close();
     queryNotizen_->Close();
     queryInternes_->Close();
-    if (transaction_->InTransaction())
-        transaction_->Commit();
+    // A broken connection has nothing left to commit (every save was committed at once);
+    // closing lets go of it.
+    if (transaction_->InTransaction() && database_->Connected()) {
+        try {
+            transaction_->Commit();
+        } catch (const fb::ConnectionError& e) {
+            qWarning("Closing the notes database: %s", e.what());
+        }
+    }
     database_->Close();
 }
 
 bool TDataModuleNotizen::DataModuleCreate() {
     database_->SetDatabaseName(DatabaseFileName());
+    database_->SetCredentials(credentials_);
+    lastConnectError_.clear();
+    lastConnectFault_.clear();
     try {
         database_->Open();
-        lastConnectError_.clear();
         return true;
+    } catch (const fb::ConnectionError& e) {
+        lastConnectFault_ = QString::fromUtf8(e.what());
+        try {
+            e.rethrow_nested();
+        } catch (const std::exception& cause) {
+            lastConnectError_ = QString::fromUtf8(cause.what());
+        } catch (...) {
+        }
+        return false;
     } catch (const std::exception& e) {
         lastConnectError_ = QString::fromUtf8(e.what());
         return false;
@@ -420,11 +480,24 @@ bool TDataModuleNotizen::DataModuleCreate() {
 QString TDataModuleNotizen::LastConnectError() const {
     return lastConnectError_;
 }
+QString TDataModuleNotizen::LastConnectFault() const {
+    return lastConnectFault_;
+}
+bool TDataModuleNotizen::IsServer() const {
+    return !configuredDatabase_.isEmpty() &&
+           fb::ParseConnectionText(QFile::encodeName(configuredDatabase_).toStdString()).Remote();
+}
+
+TDatabaseInfo TDataModuleNotizen::DatabaseInfo() {
+    if (database_->impl()->att.Lost())
+        database_->Open();
+    return Database.Info();
+}
 QString TDataModuleNotizen::ProgramDirectory() const {
     return programDirectory_;
 }
 QString TDataModuleNotizen::DatabaseFileName() const {
-    return programDirectory_ + kDatabaseFileName;
+    return configuredDatabase_.isEmpty() ? programDirectory_ + kDatabaseFileName : configuredDatabase_;
 }
 
 void TDataModuleNotizen::RunInSharedTransaction(TQuery& query, const QStringList& sql) {

@@ -47,12 +47,16 @@ public:
     int SqlDialect() const; // 3, lowered to the database's own dialect after connecting
 
     // Attaches with a DPB of exactly user name and password. Emits AfterConnect on success.
+    // A connection that broke is dropped first (its result sets close, its uncommitted work is
+    // gone) and made anew. A server that cannot be reached or refuses the account raises
+    // fb::ConnectionError: a German message with the client library's text nested in it.
     void Open();
     // Closes every result set (unsaved edits dropped), commits an active transaction,
     // then detaches. Every step runs even when one fails (a transaction that cannot be
     // committed is rolled back); the first error is raised afterwards, and the connection is
     // closed either way. A closed connection stays closed.
     void Close();
+    // Attached, and the connection has not broken.
     bool Connected() const;
 
     TDatabaseInfo Info() const; // throws when not connected
@@ -76,7 +80,8 @@ public:
     ~TSharedTransaction() override;
 
     bool InTransaction() const;
-    // "Cannot perform operation -- DB is not open" while closed; nothing while active.
+    // "Cannot perform operation -- DB is not open" while closed; nothing while active. A
+    // connection that broke is made anew first.
     void StartTransaction();
     // Closes every result set opened in it (dropping an unsaved edit) and releases the
     // prepared statements; nothing while inactive. A failed commit changes nothing.
@@ -233,7 +238,10 @@ class TDataModuleNotizen : public QObject {
     Q_OBJECT
     // Declared before the public references below, which are bound to them.
     QString programDirectory_;
+    QString configuredDatabase_;
+    TCredentials credentials_;
     QString lastConnectError_;
+    QString lastConnectFault_;
     std::unique_ptr<TDatabase> database_;
     std::unique_ptr<TSharedTransaction> transaction_;
     std::unique_ptr<TQuery> queryNotizen_;
@@ -250,13 +258,25 @@ public:
     // active transaction is committed, the connection is closed.
     void Close();
 
+    // A configured connection instead of the file in the program directory: a path, or a
+    // server's database as the client library reads it ("host/port:/path", "host:alias"),
+    // passed on as it stands, and the account for it. Before DataModuleCreate().
+    void UseDatabase(const QString& database, const TCredentials& credentials);
+
     // Sets the database name and connects; false when connecting failed (the caller shows
     // the critical-error message and ends the program).
     bool DataModuleCreate();
+    // The client library's text of the failed connect.
     QString LastConnectError() const;
+    // The German cause when the server could not be reached or refused the account; empty
+    // for any other failure.
+    QString LastConnectFault() const;
 
     QString ProgramDirectory() const; // with its trailing separator
-    QString DatabaseFileName() const; // ProgramDirectory() + kDatabaseFileName
+    // ProgramDirectory() + kDatabaseFileName, or the configured database.
+    QString DatabaseFileName() const;
+    // The database lies on a server (backup and restore run through its services manager).
+    bool IsServer() const;
 
     TDatabase& Database;
     TSharedTransaction& SharedTransaction;
@@ -277,7 +297,8 @@ public:
     void ListNotesByTitle(); // ordered by title
     void SearchNotes(const QString& term);
 
-    TDatabaseInfo DatabaseInfo() const { return Database.Info(); }
+    // A connection that broke is made anew first.
+    TDatabaseInfo DatabaseInfo();
     static QString ClientLibraryVersion(); // e.g. "3.0.11.33703"; empty when unknown
 
 signals:

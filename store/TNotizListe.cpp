@@ -106,6 +106,9 @@ struct TNotizListe::Impl : TTransactionClient {
     // the table's description, asked once
     int titleLength = 0;
     int needRefresh = -1; // -1 unknown
+    // The edit began on a connection that broke: an unchanged text is written from what was
+    // read at its start, not by the old connection's blob id.
+    bool staleBlobIds = false;
 
     struct Prepared {
         std::unique_ptr<fb::Statement> stmt;
@@ -133,6 +136,18 @@ struct TNotizListe::Impl : TTransactionClient {
         stored.stmt.reset();
     }
 
+    // An edit in progress keeps the user's values and the rows held: its save reads the stored
+    // row anew on the new connection. Anything else closes as after a commit.
+    void ConnectionLost() override {
+        if (!Editing()) {
+            TransactionEnded();
+            return;
+        }
+        FreeStatements(); // the cursor with them: no more rows are fetched
+        staleBlobIds = true;
+        needRefresh = -1;
+    }
+
     void TransactionEnded() override {
         struct Free {
             Impl* self;
@@ -154,6 +169,7 @@ struct TNotizListe::Impl : TTransactionClient {
         editBaseText.clear();
         editText.clear();
         textChanged = modified = false;
+        staleBlobIds = false;
         InvalidateCache();
         state = TDataSetState::Inactive;
         emit q->Reset();
@@ -283,6 +299,8 @@ struct TNotizListe::Impl : TTransactionClient {
                         s.SetBlobData(i, editText.toUtf8()); // a changed text is stored as new
                 } else if (r.knownText) {
                     s.SetBlobData(i, r.knownText->toUtf8());
+                } else if (staleBlobIds && !r.textNull) {
+                    s.SetBlobData(i, editBaseText.toUtf8());
                 } else if (r.textNull) {
                     s.SetNull(i);
                 } else {
@@ -366,6 +384,9 @@ struct TNotizListe::Impl : TTransactionClient {
             Refresh(saved);
         // Durable now; a crash or a hard end of the session cannot take the change back.
         tr.impl()->tr.CommitRetaining();
+        if (staleBlobIds && !textChanged && !saved.textNull)
+            saved.knownText = std::make_shared<const QString>(editBaseText);
+        staleBlobIds = false;
         rows[cur] = saved;
         InvalidateCache();
         textChanged = modified = false;

@@ -3,6 +3,7 @@
 #include "ui/MessageDialogs.h"
 
 #include <QGuiApplication>
+#include <QStringList>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
@@ -30,8 +31,30 @@ QString CurrentExceptionType() {
            QString::fromUtf8(status == 0 && name ? name.get() : type->name());
 }
 
+QString NestedCauses(const std::exception& e) {
+    QStringList causes;
+    const std::exception* current = &e;
+    std::exception_ptr keep; // holds the exception current points into
+    for (int depth = 0; current && depth < 8; ++depth) {
+        const auto* nested = dynamic_cast<const std::nested_exception*>(current);
+        if (!nested || !nested->nested_ptr())
+            break;
+        keep = nested->nested_ptr();
+        current = nullptr;
+        try {
+            std::rethrow_exception(keep);
+        } catch (const std::exception& inner) {
+            causes << QString::fromUtf8(inner.what());
+            current = &inner;
+        } catch (...) {
+            causes << CurrentExceptionType();
+        }
+    }
+    return causes.join(u'\n');
+}
+
 void ShowException(const std::exception& e) {
-    ShowErrorText(QString::fromUtf8(e.what()));
+    ShowErrorText(QString::fromUtf8(e.what()), NestedCauses(e));
 }
 
 TZettelwerkApplication::TZettelwerkApplication(int& argc, char** argv) : QApplication(argc, argv) {}

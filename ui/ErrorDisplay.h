@@ -9,7 +9,12 @@
 // Appends "." when the last character sorts after "." (so none after ".", "!", ")", ",", "-").
 QString WithFullStop(const QString& message);
 
-// Message box: application title, stop icon, one OK button (through the dialog answerer in tests).
+// The messages of the exceptions nested in e (std::throw_with_nested), outermost first, one a
+// line: the cause behind a message that says what happened in the user's words.
+QString NestedCauses(const std::exception& e);
+
+// Message box: application title, stop icon, one OK button (through the dialog answerer in
+// tests); the nested causes are its details.
 void ShowException(const std::exception& e);
 void ShowErrorText(const QString& message, const QString& details = {});
 // Inside a catch block: "Ausnahme vom Typ <type>" of the exception being handled, the details of

@@ -8,6 +8,7 @@
 #define ZW_FB_FUNCTIONS(X)                                                                                  \
     X(isc_attach_database)                                                                                  \
     X(isc_detach_database)                                                                                  \
+    X(isc_drop_database)                                                                                    \
     X(isc_database_info)                                                                                    \
     X(isc_start_multiple)                                                                                   \
     X(isc_commit_transaction)                                                                               \

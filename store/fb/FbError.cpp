@@ -1,6 +1,7 @@
 #include "store/fb/FbError.h"
 
 #include "store/fb/FbApi.h"
+#include "store/fb/FbConnection.h"
 
 namespace fb {
 
@@ -23,16 +24,41 @@ std::string InterpretStatus(const long* status) {
     return text;
 }
 
-void Check(const long* status) {
-    static_assert(sizeof(long) == sizeof(ISC_STATUS));
-    if (status[0] != 1 || status[1] == 0)
-        return;
+std::vector<long> StatusCodes(const long* status) {
+    std::vector<long> codes;
+    // Clusters of (kind, value); a counted string takes one slot more.
+    for (int i = 0; i < ISC_STATUS_LENGTH - 1 && status[i] != isc_arg_end;) {
+        const long kind = status[i];
+        if (kind == isc_arg_gds && status[i + 1] != 0)
+            codes.push_back(status[i + 1]);
+        i += kind == isc_arg_cstring ? 3 : 2;
+    }
+    return codes;
+}
+
+Error ErrorOf(const long* status) {
     const long gds = status[1];
     long sqlCode = Client().isc_sqlcode(reinterpret_cast<const ISC_STATUS*>(status));
     std::string message = InterpretStatus(status);
     if (message.empty())
         message = "Firebird error " + std::to_string(gds);
-    throw Error(message, gds, sqlCode);
+    return Error(message, gds, sqlCode, StatusCodes(status));
+}
+
+void ThrowConnectionError(const Error& cause, Fault fault, const std::string& connection) {
+    try {
+        throw cause;
+    } catch (const Error&) {
+        throw ConnectionError(FaultMessage(fault, ParseConnectionText(connection).host), cause.GdsCode(),
+                              cause.SqlCode(), cause.Codes());
+    }
+}
+
+void Check(const long* status) {
+    static_assert(sizeof(long) == sizeof(ISC_STATUS));
+    if (status[0] != 1 || status[1] == 0)
+        return;
+    throw ErrorOf(status);
 }
 
 } // namespace fb

@@ -1,5 +1,7 @@
 #include "store/fb/FbHandles.h"
 
+#include "store/fb/FbConnection.h"
+
 #include <QDate>
 #include <QTime>
 #include <cstring>
@@ -9,10 +11,6 @@ namespace fb {
 namespace {
 
 using Status = ISC_STATUS_ARRAY;
-
-void Throw(const ISC_STATUS* status) {
-    Check(reinterpret_cast<const long*>(status));
-}
 
 // Little-endian integer of the given length, as in information answers.
 long long LeInt(const char* p, int len) {
@@ -71,6 +69,26 @@ void Attachment::Abandon() noexcept {
         Client().isc_detach_database(st, &handle_);
         handle_ = 0;
     }
+    lost_ = false;
+    lostText_.clear();
+}
+
+void Attachment::Check(const ISC_STATUS* status) {
+    if (status[0] != 1 || status[1] == 0)
+        return;
+    const Error e = ErrorOf(reinterpret_cast<const long*>(status));
+    const Fault fault = ClassifyFault(e.Codes());
+    if (fault == Fault::None)
+        throw e;
+    // Whatever broke the connection, the attachment is of no further use.
+    lost_ = true;
+    lostText_ = e.what();
+    ThrowConnectionError(e, Fault::Lost, path_);
+}
+
+void Attachment::RequireAlive() const {
+    if (lost_)
+        ThrowConnectionError(Error(lostText_, isc_net_read_err, 0, {isc_net_read_err}), Fault::Lost, path_);
 }
 
 void Attachment::Attach(const std::string& path, const std::string& user, const std::string& password) {
@@ -87,16 +105,28 @@ void Attachment::Attach(const std::string& path, const std::string& user, const 
     Status st;
     isc_db_handle h = 0;
     Client().isc_attach_database(st, 0, path.c_str(), &h, static_cast<short>(dpb.size()), dpb.data());
-    Throw(st);
+    if (st[0] == 1 && st[1]) {
+        const Error e = ErrorOf(reinterpret_cast<const long*>(st));
+        const Fault fault = ClassifyFault(e.Codes());
+        if (fault == Fault::None)
+            throw e;
+        ThrowConnectionError(e, fault, path);
+    }
     handle_ = h;
+    path_ = path;
+    lost_ = false;
 }
 
 void Attachment::Detach() {
     if (!handle_)
         return;
+    if (lost_) {
+        Abandon();
+        return;
+    }
     Status st;
     Client().isc_detach_database(st, &handle_);
-    Throw(st);
+    Check(st);
     handle_ = 0;
 }
 
@@ -106,10 +136,11 @@ DbInfo Attachment::Info() {
     const char items[] = {isc_info_version,   isc_info_ods_version, isc_info_ods_minor_version,
                           isc_info_page_size, isc_info_allocation,  isc_info_db_sql_dialect,
                           isc_info_end};
+    RequireAlive();
     char buf[1024];
     Status st;
     Client().isc_database_info(st, &handle_, sizeof items, items, sizeof buf, buf);
-    Throw(st);
+    Check(st);
     DbInfo info;
     const char* p = buf;
     const char* end = buf + sizeof buf;
@@ -181,49 +212,55 @@ struct Teb {
 void Transaction::Start(Attachment& db, const std::string& tpb) {
     if (handle_)
         throw Error("Transaction is active");
+    db.RequireAlive();
     Teb teb{db.Handle(), static_cast<long>(tpb.size()), tpb.data()};
     Status st;
     isc_tr_handle h = 0;
     Client().isc_start_multiple(st, &h, 1, &teb);
-    Throw(st);
+    db.Check(st);
     handle_ = h;
+    db_ = &db;
 }
 
 void Transaction::Commit() {
     if (!handle_)
         return;
+    db_->RequireAlive();
     Status st;
     Client().isc_commit_transaction(st, &handle_);
-    Throw(st);
+    db_->Check(st);
     handle_ = 0;
 }
 
 void Transaction::CommitRetaining() {
     if (!handle_)
         return;
+    db_->RequireAlive();
     Status st;
     Client().isc_commit_retaining(st, &handle_);
-    Throw(st);
+    db_->Check(st);
 }
 
 void Transaction::Rollback() {
     if (!handle_)
         return;
+    db_->RequireAlive();
     Status st;
     Client().isc_rollback_transaction(st, &handle_);
-    Throw(st);
+    db_->Check(st);
     handle_ = 0;
 }
 
 // --- Blobs -----------------------------------------------------------------------------
 
 BlobId WriteBlob(Attachment& db, Transaction& tr, const QByteArray& data) {
+    db.RequireAlive();
     const Api& api = Client();
     Status st;
     isc_blob_handle blob = 0;
     BlobId id;
     api.isc_create_blob2(st, db.Handle(), tr.Handle(), &blob, &id.quad, 0, nullptr);
-    Throw(st);
+    db.Check(st);
     qsizetype pos = 0;
     while (pos < data.size()) {
         const unsigned short n = static_cast<unsigned short>(qMin<qsizetype>(data.size() - pos, 32768));
@@ -231,22 +268,23 @@ BlobId WriteBlob(Attachment& db, Transaction& tr, const QByteArray& data) {
         if (st[0] == 1 && st[1]) {
             Status st2;
             api.isc_cancel_blob(st2, &blob);
-            Throw(st);
+            db.Check(st);
         }
         pos += n;
     }
     api.isc_close_blob(st, &blob);
-    Throw(st);
+    db.Check(st);
     return id;
 }
 
 QByteArray ReadBlob(Attachment& db, Transaction& tr, const BlobId& id) {
+    db.RequireAlive();
     const Api& api = Client();
     Status st;
     isc_blob_handle blob = 0;
     ISC_QUAD quad = id.quad;
     api.isc_open_blob2(st, db.Handle(), tr.Handle(), &blob, &quad, 0, nullptr);
-    Throw(st);
+    db.Check(st);
     QByteArray out;
     char buf[32768];
     for (;;) {
@@ -260,10 +298,10 @@ QByteArray ReadBlob(Attachment& db, Transaction& tr, const BlobId& id) {
             break;
         Status st2;
         api.isc_close_blob(st2, &blob);
-        Throw(st);
+        db.Check(st);
     }
     api.isc_close_blob(st, &blob);
-    Throw(st);
+    db.Check(st);
     return out;
 }
 
@@ -318,10 +356,11 @@ void Statement::Free() {
 
 void Statement::Prepare(Transaction& tr, const QString& sql, int dialect) {
     Free();
+    db_.RequireAlive();
     const Api& api = Client();
     Status st;
     api.isc_dsql_allocate_statement(st, db_.Handle(), &handle_);
-    Throw(st);
+    db_.Check(st);
     dialect_ = dialect;
     outDa_ = NewDa(16);
     const QByteArray text = sql.toUtf8();
@@ -332,7 +371,7 @@ void Statement::Prepare(Transaction& tr, const QString& sql, int dialect) {
         api.isc_dsql_free_statement(st2, &handle_, DSQL_drop);
         handle_ = 0;
         outDa_.reset();
-        Throw(st);
+        db_.Check(st);
     }
     try {
         Describe();
@@ -349,7 +388,7 @@ void Statement::Describe() {
     const char item[] = {isc_info_sql_stmt_type};
     char res[16];
     api.isc_dsql_sql_info(st, &handle_, sizeof item, item, sizeof res, res);
-    Throw(st);
+    db_.Check(st);
     type_ = 0;
     if (res[0] == isc_info_sql_stmt_type) {
         const int len = static_cast<int>(LeInt(res + 1, 2));
@@ -359,7 +398,7 @@ void Statement::Describe() {
     if (Da(outDa_)->sqld > Da(outDa_)->sqln) {
         outDa_ = NewDa(Da(outDa_)->sqld);
         api.isc_dsql_describe(st, &handle_, SQLDA_VERSION1, Da(outDa_));
-        Throw(st);
+        db_.Check(st);
     }
     XSQLDA* out = Da(outDa_);
     outBuf_.assign(out->sqld, {});
@@ -376,11 +415,11 @@ void Statement::Describe() {
     // input
     inDa_ = NewDa(8);
     api.isc_dsql_describe_bind(st, &handle_, SQLDA_VERSION1, Da(inDa_));
-    Throw(st);
+    db_.Check(st);
     if (Da(inDa_)->sqld > Da(inDa_)->sqln) {
         inDa_ = NewDa(Da(inDa_)->sqld);
         api.isc_dsql_describe_bind(st, &handle_, SQLDA_VERSION1, Da(inDa_));
-        Throw(st);
+        db_.Check(st);
     }
     params_.assign(Da(inDa_)->sqld, Param{});
     inDesc_.assign(Da(inDa_)->sqlvar, Da(inDa_)->sqlvar + Da(inDa_)->sqld);
@@ -500,6 +539,7 @@ void Statement::SetValue(int i, const QVariant& v) {
 void Statement::Execute(Transaction& tr) {
     if (!handle_)
         throw Error("Statement not prepared");
+    db_.RequireAlive();
     const Api& api = Client();
     Status st;
     if (cursorOpen_)
@@ -572,20 +612,21 @@ void Statement::Execute(Transaction& tr) {
         api.isc_dsql_execute2(st, tr.Handle(), &handle_, SQLDA_VERSION1, in->sqld ? in : nullptr, Da(outDa_));
     else
         api.isc_dsql_execute(st, tr.Handle(), &handle_, SQLDA_VERSION1, in->sqld ? in : nullptr);
-    Throw(st);
+    db_.Check(st);
     cursorOpen_ = IsSelect();
 }
 
 bool Statement::Fetch() {
     if (!cursorOpen_)
         return false;
+    db_.RequireAlive();
     Status st;
     const ISC_STATUS rc = Client().isc_dsql_fetch(st, &handle_, SQLDA_VERSION1, Da(outDa_));
     if (rc == 100) {
         CloseCursor();
         return false;
     }
-    Throw(st);
+    db_.Check(st);
     return true;
 }
 

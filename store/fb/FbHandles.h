@@ -40,7 +40,8 @@ public:
     Attachment(const Attachment&) = delete;
     Attachment& operator=(const Attachment&) = delete;
 
-    // DPB with exactly the user name and the password.
+    // DPB with exactly the user name and the password. A server that cannot be reached or
+    // refuses the account raises ConnectionError.
     void Attach(const std::string& path, const std::string& user, const std::string& password);
     void Detach();
     // Detaches quietly and forgets the handle, also when the server refuses: after a lost
@@ -48,11 +49,23 @@ public:
     void Abandon() noexcept;
     bool Attached() const { return handle_ != 0; }
     isc_db_handle* Handle() { return &handle_; }
+    const std::string& Path() const { return path_; }
+
+    // The connection to the server broke: every later use raises ConnectionError at once,
+    // without asking the server, until the attachment is abandoned.
+    bool Lost() const { return lost_; }
+    // Raises Error for a status holding an error; a broken connection marks the attachment
+    // lost and raises ConnectionError.
+    void Check(const ISC_STATUS* status);
+    void RequireAlive() const;
 
     DbInfo Info();
 
 private:
     isc_db_handle handle_ = 0;
+    std::string path_;
+    bool lost_ = false;
+    std::string lostText_; // the client library's words when the connection broke
 };
 
 class Transaction {
@@ -75,6 +88,7 @@ public:
 
 private:
     isc_tr_handle handle_ = 0;
+    Attachment* db_ = nullptr; // the attachment it was started on
 };
 
 // Blobs: the whole content written at once or read at once.

@@ -1,5 +1,7 @@
 // A stand-in for the program that the fault tests start, drive through its standard input
-// and kill at chosen moments. One data module on the given directory, both note windows.
+// and kill at chosen moments. One data module on the given directory (or on the database that
+// ZETTELWERK_DATABASE names), both note windows. The details of a dialog follow it as
+// "DETAILS <text>".
 //
 // Commands, one a line; each ends with "OK <command>" after its events have run, so that an
 // error shown by the default error display ("DIALOG caption|text") comes before it:
@@ -87,8 +89,13 @@ void Run(const QString& line, TDataModuleNotizen& dm, TfrmAnlegen& anlegen, Tfrm
         dm.QueryInternes.Close();
     } else if (command == "backup") {
         fb::Service service;
-        service.Attach("sysdba", "lanternix");
-        BackupDatabaseFile(service, dm.Database.Credentials(), dm.DatabaseFileName(), Argument(line, 1));
+        if (dm.IsServer()) {
+            BackupServerDatabase(service, dm.Database.Credentials(), dm.DatabaseFileName(),
+                                 Argument(line, 1));
+        } else {
+            service.Attach("sysdba", "lanternix");
+            BackupDatabaseFile(service, dm.Database.Credentials(), dm.DatabaseFileName(), Argument(line, 1));
+        }
         Say("BACKED UP");
     } else if (command == "fsize") {
         std::signal(SIGXFSZ, SIG_IGN);
@@ -113,6 +120,8 @@ int main(int argc, char** argv) {
     }
     SetDialogAnswerer([](const TDialogRequest& r) {
         Say("DIALOG " + r.caption + "|" + r.text);
+        if (!r.details.isEmpty())
+            Say("DETAILS " + r.details);
         return DefaultResult(r.buttons);
     });
 
@@ -120,10 +129,12 @@ int main(int argc, char** argv) {
     if (!dir.endsWith('/'))
         dir += '/';
     auto dm = std::make_unique<TDataModuleNotizen>(dir);
+    if (const QString server = qEnvironmentVariable("ZETTELWERK_DATABASE"); !server.isEmpty())
+        dm->UseDatabase(server, TCredentials{});
     auto suchen = std::make_unique<TfrmSuchen>(*dm);
     auto anlegen = std::make_unique<TfrmAnlegen>(*dm);
     if (!dm->DataModuleCreate()) {
-        Say("CONNECT FAILED " + dm->LastConnectError());
+        Say("CONNECT FAILED " + dm->LastConnectFault() + "|" + dm->LastConnectError());
         return 1;
     }
     Say("READY");

@@ -1,6 +1,7 @@
 // The about window on a real database copy, and the texts it is made of.
 #include "info/TfrmAboutBox.h"
 
+#include "common/FirebirdServer.h"
 #include "common/TempDatabase.h"
 #include "info/AboutTexts.h"
 #include "info/ByteSize.h"
@@ -225,3 +226,49 @@ TEST_F(AboutBoxTest, LinksOpenMailAndWebPage) {
 }
 
 } // namespace
+
+// The database on a server the test starts: the server's version, ODS and size; after the
+// server was gone and is back, the next showing connects again.
+TEST(AboutBoxOnServer, ShowsTheServersDatabaseAndConnectsAgainAfterAnOutage) {
+    if (const QString why = TFirebirdServer::Unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    TFirebirdServer server;
+    const QString database = server.CreateDatabase("notizen");
+    TFakeOsFacts os;
+    SetOsFacts(&os);
+    std::vector<TDialogRequest> dialogs;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        dialogs.push_back(r);
+        return TModalResult::OK;
+    });
+    QTemporaryDir home;
+    TDataModuleNotizen dm(home.path());
+    dm.UseDatabase(database, TCredentials{});
+    ASSERT_TRUE(dm.DataModuleCreate()) << dm.LastConnectError().toStdString();
+    {
+        TfrmAboutBox about(&dm, nullptr, BinFile("zettelwerk"));
+        about.show();
+        EXPECT_TRUE(about.LabelDBVersion->text().startsWith("Firebird 3.0"))
+            << about.LabelDBVersion->text().toStdString();
+        EXPECT_EQ(about.LabelODS->text(), "ODS-Version: 12.0");
+        const TDatabaseInfo info = dm.DatabaseInfo();
+        EXPECT_EQ(about.LabelDBGroesse->text(), DbSizeText(info.allocation, info.pageSize));
+        EXPECT_EQ(about.LabelDBGroesse->text(),
+                  QString::fromUtf8("DB-Grösse: ") +
+                      FormatByteSize(QFileInfo(server.DataDirectory() + "/notizen.gdb").size()));
+        about.hide();
+
+        server.Kill();
+        about.show();
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0].type, TMsgDlgType::Error);
+        EXPECT_FALSE(dialogs[0].details.isEmpty()) << "the client library's text";
+        about.hide();
+        server.Start();
+        about.show();
+        EXPECT_EQ(dialogs.size(), 1u) << (dialogs.size() > 1 ? dialogs[1].text.toStdString() : "");
+        EXPECT_EQ(about.LabelODS->text(), "ODS-Version: 12.0");
+    }
+    SetDialogAnswerer({});
+    SetOsFacts(nullptr);
+}

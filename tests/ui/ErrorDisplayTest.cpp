@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <vector>
 
 TEST(ErrorDisplay, FullStopOnlyAfterCharactersSortingAfterIt) {
     struct Case {
@@ -96,4 +97,33 @@ TEST(ErrorDisplay, AnUnknownExceptionNamesItsTypeInTheDetails) {
         EXPECT_EQ(r.text, "Unbekannter Fehler.");
         EXPECT_TRUE(r.details.contains("UnusualFailure")) << r.details.toStdString();
     }
+}
+
+TEST(ErrorDisplay, NestedCausesBecomeTheDetails) {
+    std::vector<TDialogRequest> shown;
+    SetDialogAnswerer([&](const TDialogRequest& r) {
+        shown.push_back(r);
+        return TModalResult::OK;
+    });
+    try {
+        try {
+            try {
+                throw std::runtime_error("Error reading data from the connection");
+            } catch (...) {
+                std::throw_with_nested(std::runtime_error("Verbindung zum Datenbankserver unterbrochen"));
+            }
+        } catch (...) {
+            std::throw_with_nested(std::runtime_error("Speichern nicht möglich"));
+        }
+    } catch (const std::exception& e) {
+        EXPECT_EQ(NestedCauses(e),
+                  "Verbindung zum Datenbankserver unterbrochen\nError reading data from the connection");
+        ShowException(e);
+    }
+    ShowException(std::runtime_error("ohne Ursache"));
+    SetDialogAnswerer({});
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, QString::fromUtf8("Speichern nicht möglich."));
+    EXPECT_TRUE(shown[0].details.endsWith("Error reading data from the connection"));
+    EXPECT_EQ(shown[1].details, "");
 }
