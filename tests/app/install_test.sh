@@ -44,8 +44,10 @@ done
 
 ver=$("$prefix/bin/zettelwerk" --version) || fail "--version failed"
 [ "$ver" = "Zettelwerk 1.0 (Dateiversion 1.0.0.0)" ] || fail "--version printed: $ver"
-for option in --version --neue-notiz --suchen --export --import; do
-  "$prefix/bin/zettelwerk" --help | grep -q -- "$option" || fail "--help lacks $option"
+# Read whole: grep -q would leave a long text's later writes to a closed pipe.
+help=$("$prefix/bin/zettelwerk" --help) || fail "--help failed"
+for option in --version --neue-notiz --suchen --export --import ZETTELWERK_DATABASE; do
+  grep -q -- "$option" <<<"$help" || fail "--help lacks $option"
 done
 
 # --- first and second start
