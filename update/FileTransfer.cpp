@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cctype>
+#include <dlfcn.h>
 #include <openssl/evp.h>
 #include <stdexcept>
+#include <string>
+#include <type_traits>
 
 namespace {
 
@@ -58,27 +61,71 @@ QString LocalName(TTransferContext& ctx, const QString& url) {
     return name;
 }
 
+// OpenSSL's SHA-256, loaded with the first download that checks one: linked at start, libcrypto
+// costs the program in the tray more than a megabyte of resident memory all day.
+struct TLibCrypto {
+    decltype(&::EVP_MD_CTX_new) ctxNew = nullptr;
+    decltype(&::EVP_MD_CTX_free) ctxFree = nullptr;
+    decltype(&::EVP_sha256) sha256 = nullptr;
+    decltype(&::EVP_DigestInit_ex) init = nullptr;
+    decltype(&::EVP_DigestUpdate) update = nullptr;
+    decltype(&::EVP_DigestFinal_ex) final = nullptr;
+    std::string error; // empty when every entry point was found
+};
+
+const TLibCrypto& LibCrypto() {
+    static const TLibCrypto api = [] {
+        constexpr const char* kLibrary = "libcrypto.so.3";
+        TLibCrypto a;
+        void* library = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            a.error = dlerror();
+            return a;
+        }
+        auto load = [library, &a](auto& entry, const char* name) {
+            entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(library, name));
+            if (!entry && a.error.empty())
+                a.error = std::string(kLibrary) + " lacks " + name;
+        };
+        load(a.ctxNew, "EVP_MD_CTX_new");
+        load(a.ctxFree, "EVP_MD_CTX_free");
+        load(a.sha256, "EVP_sha256");
+        load(a.init, "EVP_DigestInit_ex");
+        load(a.update, "EVP_DigestUpdate");
+        load(a.final, "EVP_DigestFinal_ex");
+        return a;
+    }();
+    return api;
+}
+
 // SHA-256 of the bytes received, block by block. OpenSSL's, as it uses the processor's vector
 // instructions: a 20 MB release hashes in about a sixth of the time of libsodium's portable one.
 class TSha256 {
 public:
-    TSha256() : ctx_(EVP_MD_CTX_new()) {
-        if (!ctx_ || EVP_DigestInit_ex(ctx_, EVP_sha256(), nullptr) != 1)
+    TSha256() : api_(LibCrypto()) {
+        if (!api_.error.empty())
+            throw std::runtime_error("SHA-256 is not available: " + api_.error);
+        ctx_ = api_.ctxNew();
+        if (!ctx_ || api_.init(ctx_, api_.sha256(), nullptr) != 1)
             throw std::runtime_error("SHA-256 is not available");
     }
-    ~TSha256() { EVP_MD_CTX_free(ctx_); }
+    ~TSha256() {
+        if (ctx_)
+            api_.ctxFree(ctx_);
+    }
     TSha256(const TSha256&) = delete;
     TSha256& operator=(const TSha256&) = delete;
-    void Add(const char* data, qint64 size) { EVP_DigestUpdate(ctx_, data, size_t(size)); }
+    void Add(const char* data, qint64 size) { api_.update(ctx_, data, size_t(size)); }
     QByteArray Result() {
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
-        EVP_DigestFinal_ex(ctx_, digest, &length);
+        api_.final(ctx_, digest, &length);
         return QByteArray(reinterpret_cast<const char*>(digest), int(length));
     }
 
 private:
-    EVP_MD_CTX* ctx_;
+    const TLibCrypto& api_;
+    EVP_MD_CTX* ctx_ = nullptr;
 };
 
 bool IsCabinet(const QString& path) {
