@@ -17,6 +17,7 @@
 #include "ui/WindowLook.h"
 #include "ui/WindowShow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
@@ -132,6 +133,10 @@ void TfrmMain::OpenWindows(const QStringList& words) {
             continue;
         (window == TProgramWindow::NewNote ? NotizAnlegen : Notizsuchen)->trigger();
     }
+    // A question waiting for its answer (the first-start one) blocks the window just opened;
+    // it stays in front, so the user sees what to answer first.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        ShowAndBringToFront(modal);
 }
 
 void TfrmMain::NotizAnlegenClick() {

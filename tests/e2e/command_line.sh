@@ -4,7 +4,8 @@
 # `--neue-notiz` while it runs opens the new-note window there and ends at once; `--suchen`
 # only brings the open list to the front; a start without an option is a second program that
 # takes nothing away from the first; after the first is killed, its stale socket does not stop
-# the next `--neue-notiz` from starting a program; "Beenden" removes the socket.
+# the next `--neue-notiz` from starting a program; "Beenden" removes the socket; the first-start
+# question stays in front of a window that a later start opens.
 # Usage: command_line.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
@@ -101,6 +102,24 @@ quit_program "$PROGRAM"
 PPIDS=()
 [ -z "$(socket)" ] || fail "socket left after the end: $(socket)"
 [ -s "$work/ask.log" ] && fail "a later start wrote messages: $(cat "$work/ask.log")"
+
+begin "the first-start question stays in front of a window a later start opens"
+copy_program "$BIN" "$work/fresh" # an empty database: the question comes a second after the start
+e2e_program "$work/fresh" fresh.log
+wait_window '^Autostart einrichten\?$' 30
+Q=$WIN
+(cd "$work/fresh" && timeout 20 ./zettelwerk --suchen) >>"$work/ask.log" 2>&1 || fail "--suchen failed: $(cat "$work/ask.log")"
+wait_window '^Notizenliste$' 20
+sleep 0.5
+shot question_in_front_of_list
+# Children of the root window are listed from the top of the stack down.
+order=$(xwininfo -root -children | grep -oE '"(Autostart einrichten\?|Notizenliste)"' | tr -d '"' | paste -sd'|')
+[ "$order" = "Autostart einrichten?|Notizenliste" ] || fail "stacking from the top: $order"
+timeout 5 xdotool windowfocus --sync "$Q" 2>/dev/null
+xdotool key Escape # "Nein"
+wait_gone '^Autostart einrichten\?$' 10
+quit_program "$PROGRAM"
+PPIDS=()
 
 echo "PASS: command line reaches the running program (screenshots in $ART)"
 exit 0
