@@ -17,7 +17,7 @@ if [ -z "${ZW_SNI_PRIVATE_BUS:-}" ]; then
   # The whole test runs on a session bus of its own, which ends with it.
   exec env ZW_SNI_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@"
 fi
-source "$HERE/session_lib.sh"
+source "$HERE/../common/session_lib.sh"
 e2e_require
 e2e_init "${2:?artefact dir}" 150
 sni() { timeout 30 "$PY" "$HERE/sni_watcher.py" "$@"; }

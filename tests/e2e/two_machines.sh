@@ -10,7 +10,7 @@ set -uo pipefail
 BIN=${1:?bin dir}
 SRC=${3:?source dir}
 here=$(dirname "$0")
-source "$here/session_lib.sh"
+source "$here/../common/session_lib.sh"
 source "$here/../common/firebird_server.sh"
 e2e_require xclip gfix
 why=$(fb_server_available) || { echo "SKIP: $why"; exit 77; }

@@ -2,7 +2,7 @@
 # a tray host, the program's windows found by their captions, clicks and typing with xdotool,
 # screenshots, and the database read with isql-fb afterwards. Sourced by the test scripts:
 #
-#   source "$(dirname "$0")/session_lib.sh"
+#   source "$(dirname "$0")/../common/session_lib.sh"
 #   e2e_init <artefact dir> <timeout s>   work directory, traps, watchdog
 #   e2e_display [notray]                  a fresh X server and tray host (none with notray);
 #                                         sets DISPLAY
