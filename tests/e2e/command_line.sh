@@ -72,10 +72,8 @@ SECOND=$PROGRAM
 poll "grep -x 'event loop running' '$work/program2.log'" 30 >/dev/null || fail "the second program did not start"
 [ "$(program_count)" = 2 ] || fail "$(program_count) programs run, expected two"
 kill -TERM "$SECOND"
-wait "$SECOND"
-rc=$?
-[ "$rc" -eq 0 ] || fail "the second program ended with $rc"
-PPIDS=("$FIRST")
+wait_ended "$SECOND" 30 SIGTERM "the second program"
+[ "$RC" -eq 0 ] || fail "the second program ended with $RC"
 [ -S "$(socket)" ] || fail "the second program took the first one's socket away"
 
 begin "the first program still answers"
@@ -99,7 +97,6 @@ shot started_after_kill
 
 begin "Beenden removes the socket"
 quit_program "$PROGRAM"
-PPIDS=()
 [ -z "$(socket)" ] || fail "socket left after the end: $(socket)"
 [ -s "$work/ask.log" ] && fail "a later start wrote messages: $(cat "$work/ask.log")"
 

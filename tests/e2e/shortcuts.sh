@@ -113,7 +113,6 @@ wait_gone '^Notizenliste$' 20
 
 begin "quit"
 quit_program "$PROGRAM"
-PPIDS=()
 expect_titles "Termin|Einkauf am Samstag|Per Tastatur" "after the shortcuts" "$DB"
 echo "PASS: keyboard shortcuts (screenshots in $ART)"
 exit 0

@@ -72,15 +72,8 @@ shot list_from_menu
 
 begin "Beenden through the menu"
 sni click "Beenden" || fail "clicking Beenden failed"
-for ((i = 0; i < 300; i++)); do
-  kill -0 "$PROGRAM" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$PROGRAM" 2>/dev/null && fail "program still running 30 s after Beenden"
-wait "$PROGRAM"
-rc=$?
-PPIDS=()
-[ "$rc" -eq 0 ] || fail "program ended with exit code $rc"
+wait_ended "$PROGRAM" 30 Beenden
+[ "$RC" -eq 0 ] || fail "program ended with exit code $RC"
 poll "grep '^unregistered' '$work/watcher.log'" 10 >/dev/null || fail "the item stayed on the bus"
 grep -q 'qt.qpa.tray' "$work/program.log" && sed -n 's/^/  program: /p' "$work/program.log" | grep -i 'tray' | head -5
 

@@ -105,7 +105,6 @@ on A
 quit_program "$PID_A"
 on B
 quit_program "$PID_B"
-PPIDS=()
 
 begin "database"
 expect_clean_database "$prog/notizen.gdb"
