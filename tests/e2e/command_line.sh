@@ -116,7 +116,6 @@ timeout 5 xdotool windowfocus --sync "$Q" 2>/dev/null
 xdotool key Escape # "Nein"
 wait_gone '^Autostart einrichten\?$' 10
 quit_program "$PROGRAM"
-PPIDS=()
 
 echo "PASS: command line reaches the running program (screenshots in $ART)"
 exit 0
