@@ -5,6 +5,8 @@
 set -uo pipefail
 BIN=${1:?bin dir}
 SHOTS=${2:-}
+# shellcheck source=../common/xvfb.sh
+source "$(dirname "$0")/../common/xvfb.sh"
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
@@ -25,17 +27,10 @@ mkdir -p "$work/prog" "$work/config"
 cp "$BIN/zettelwerk" "$BIN/notizen.gdb" "$work/prog/" || fail "program files missing"
 [ -f "$BIN/zettelwerk.chm" ] && cp "$BIN/zettelwerk.chm" "$work/prog/"
 
-# The server picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xpid=$!
-for _ in $(seq 300); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xpid" 2>/dev/null || break
-  sleep 0.1
-done
-disp=$(head -1 "$work/display" 2>/dev/null)
-[ -n "$disp" ] || fail "X server did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$disp" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
+xvfb_start "$work" 1024x768x24
+xpid=$XVFB_PID
+[ -n "$XVFB_DISPLAY" ] || fail "X server did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=$XVFB_DISPLAY XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 
 question() { xdotool search --name '^Autostart einrichten\?$' 2>/dev/null | head -1; }
 now_ms() { date +%s%3N; }

@@ -7,32 +7,14 @@
 # Usage: package_session_test.sh <directory holding the one .deb> <artefact dir>
 set -uo pipefail
 OUT=${1:?package dir}
-ART=${2:?artefact dir}
 here=$(dirname "$0")
-
-for tool in dpkg-deb Xvfb xdotool trayer xwininfo xdpyinfo import isql-fb; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
-done
+source "$here/../common/session_lib.sh"
+source "$here/../common/user_session.sh"
+e2e_require dpkg-deb
 deb=$(ls "$OUT"/*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || { echo "FAIL: no package in $OUT"; exit 1; }
-
-unset DISPLAY
-work=$(mktemp -d /tmp/zw-package.XXXXXX)
-chmod 755 "$work"
-# shellcheck source=../common/user_session.sh
-. "$here/../common/user_session.sh"
-cleanup() {
-  local rc=$?
-  trap - EXIT
-  user_session_cleanup
-  if [ "$rc" -ne 0 ] && [ -f "$work/run.log" ]; then
-    echo "--- program output"
-    cat "$work/run.log"
-  fi
-  rm -rf "$work"
-  exit "$rc"
-}
-trap cleanup EXIT
+e2e_init "${2:?artefact dir}" 150
+chmod 755 "$work" # for the normal account
 
 begin "dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -60,22 +42,19 @@ shared_sum=$(md5sum <"$root/usr/share/zettelwerk/notizen.gdb")
 ensure_normal_account zw-normaluser ||
   { echo "SKIP: no normal account could be created (useradd or setpriv missing)"; exit 77; }
 home="$work/home" runtime="$work/runtime"
-mkdir -p "$ART" "$home" "$runtime" || fail "scratch directories"
-rm -f "$ART"/*.png
-chmod 700 "$runtime"
+mkdir -p "$home" "$runtime" || fail "scratch directories"
 [ "$(id -u)" -eq 0 ] && chown "$RUN_UID:$RUN_GID" "$home" "$runtime"
 db="$home/.local/share/zettelwerk/notizen.gdb"
 
 begin "X server and tray host"
-start_display 160 || fail "no X server could be started: $(cat "$work/xvfb.log")"
-start_tray_host || fail "tray host did not come up: $(cat "$work/trayer.log")"
+e2e_display
 
 begin "first start as $RUN_USER"
 (cd "$home" && as_user HOME="$home" XDG_RUNTIME_DIR="$runtime" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
-  LANG=C.UTF-8 QT_QPA_PLATFORM=xcb -- "$exe") >"$work/run.log" 2>&1 &
-ppid=$!
-icon=$(poll tray_icon_pos 30) || fail "no tray icon within 30 s (the program ended?)"
-echo "tray icon at $icon"
+  LANG=C.UTF-8 QT_QPA_PLATFORM=xcb -- "$exe") >"$work/program.log" 2>&1 &
+PROGRAM=$!
+PPIDS+=("$PROGRAM")
+e2e_tray_icon
 poll "[ -s '$db' ] && echo copied" 30 >/dev/null ||
   fail "the first start did not copy the database to $db: $(ls -laR "$home" 2>&1 | head -30)"
 [ "$(stat -c %u "$db")" = "$RUN_UID" ] || fail "$db does not belong to $RUN_USER"
@@ -87,17 +66,13 @@ type_note "$title" "Zeile aus dem Installationstest"
 shot note_saved
 
 begin "Beenden"
-quit_from_tray_menu
-wait_program_end 30
-[ "$RC" -eq 0 ] || fail "program ended with exit code $RC"
+quit_from_tray_menu "$PROGRAM"
 shot after_quit
 
 begin "the user's database"
-printf 'set list on;\nselect titel, bemerkung from tblnotizen;\n' >"$work/q.sql"
-timeout 60 isql-fb -q -user sysdba -password lanternix "$db" -i "$work/q.sql" >"$work/q.out" 2>&1
-grep -qF "$title" "$work/q.out" || fail "the note is not in $db: $(cat "$work/q.out")"
-grep -qF "Zeile aus dem Installationstest" "$work/q.out" || fail "the note's text is missing: $(cat "$work/q.out")"
+expect_titles "$title" "the note typed" "$db"
+expect_text "$db" "titel = '$title'" "Zeile aus dem Installationstest"
 [ "$(md5sum <"$root/usr/share/zettelwerk/notizen.gdb")" = "$shared_sum" ] || fail "the delivered database changed"
-! grep -q 'Hilfe-Datei nicht gefunden\|Kritischer Fehler' "$work/run.log" ||
-  fail "the program reported: $(cat "$work/run.log")"
+! grep -q 'Hilfe-Datei nicht gefunden\|Kritischer Fehler' "$work/program.log" ||
+  fail "the program reported: $(cat "$work/program.log")"
 echo "PASS: package session (screenshots in $ART)"

@@ -9,7 +9,7 @@
 # Usage: command_line.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
-source "$(dirname "$0")/session_lib.sh"
+source "$(dirname "$0")/../common/session_lib.sh"
 e2e_require
 e2e_init "${2:?artefact dir}" 200
 
@@ -72,10 +72,8 @@ SECOND=$PROGRAM
 poll "grep -x 'event loop running' '$work/program2.log'" 30 >/dev/null || fail "the second program did not start"
 [ "$(program_count)" = 2 ] || fail "$(program_count) programs run, expected two"
 kill -TERM "$SECOND"
-wait "$SECOND"
-rc=$?
-[ "$rc" -eq 0 ] || fail "the second program ended with $rc"
-PPIDS=("$FIRST")
+wait_ended "$SECOND" 30 SIGTERM "the second program"
+[ "$RC" -eq 0 ] || fail "the second program ended with $RC"
 [ -S "$(socket)" ] || fail "the second program took the first one's socket away"
 
 begin "the first program still answers"
@@ -99,7 +97,6 @@ shot started_after_kill
 
 begin "Beenden removes the socket"
 quit_program "$PROGRAM"
-PPIDS=()
 [ -z "$(socket)" ] || fail "socket left after the end: $(socket)"
 [ -s "$work/ask.log" ] && fail "a later start wrote messages: $(cat "$work/ask.log")"
 
@@ -119,7 +116,6 @@ timeout 5 xdotool windowfocus --sync "$Q" 2>/dev/null
 xdotool key Escape # "Nein"
 wait_gone '^Autostart einrichten\?$' 10
 quit_program "$PROGRAM"
-PPIDS=()
 
 echo "PASS: command line reaches the running program (screenshots in $ART)"
 exit 0

@@ -4,7 +4,7 @@
 # Usage: saved_edit_killed.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
-source "$(dirname "$0")/session_lib.sh"
+source "$(dirname "$0")/../common/session_lib.sh"
 e2e_require gfix
 e2e_init "${2:?artefact dir}" 150
 

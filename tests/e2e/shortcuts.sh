@@ -6,7 +6,7 @@
 # Usage: shortcuts.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
-source "$(dirname "$0")/session_lib.sh"
+source "$(dirname "$0")/../common/session_lib.sh"
 e2e_require
 e2e_init "${2:?artefact dir}" 200
 
@@ -113,7 +113,6 @@ wait_gone '^Notizenliste$' 20
 
 begin "quit"
 quit_program "$PROGRAM"
-PPIDS=()
 expect_titles "Termin|Einkauf am Samstag|Per Tastatur" "after the shortcuts" "$DB"
 echo "PASS: keyboard shortcuts (screenshots in $ART)"
 exit 0

@@ -17,7 +17,7 @@ if [ -z "${ZW_SNI_PRIVATE_BUS:-}" ]; then
   # The whole test runs on a session bus of its own, which ends with it.
   exec env ZW_SNI_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@"
 fi
-source "$HERE/session_lib.sh"
+source "$HERE/../common/session_lib.sh"
 e2e_require
 e2e_init "${2:?artefact dir}" 150
 sni() { timeout 30 "$PY" "$HERE/sni_watcher.py" "$@"; }
@@ -72,15 +72,8 @@ shot list_from_menu
 
 begin "Beenden through the menu"
 sni click "Beenden" || fail "clicking Beenden failed"
-for ((i = 0; i < 300; i++)); do
-  kill -0 "$PROGRAM" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$PROGRAM" 2>/dev/null && fail "program still running 30 s after Beenden"
-wait "$PROGRAM"
-rc=$?
-PPIDS=()
-[ "$rc" -eq 0 ] || fail "program ended with exit code $rc"
+wait_ended "$PROGRAM" 30 Beenden
+[ "$RC" -eq 0 ] || fail "program ended with exit code $RC"
 poll "grep '^unregistered' '$work/watcher.log'" 10 >/dev/null || fail "the item stayed on the bus"
 grep -q 'qt.qpa.tray' "$work/program.log" && sed -n 's/^/  program: /p' "$work/program.log" | grep -i 'tray' | head -5
 

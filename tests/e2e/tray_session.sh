@@ -7,7 +7,7 @@
 # Usage: tray_session.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
-source "$(dirname "$0")/session_lib.sh"
+source "$(dirname "$0")/../common/session_lib.sh"
 e2e_require gbak
 e2e_init "${2:?artefact dir}" 220
 
@@ -29,16 +29,9 @@ shot after_first_start
 
 # ------------------------------------------------------------------ two new notes
 new_note() {
-  local title=$1 text1=$2 text2=$3 w="" try
-  # A loaded machine may stretch the two clicks beyond the double-click time: try again.
-  for try in 1 2 3; do
-    # shellcheck disable=SC2086
-    xdotool mousemove $ICON click --repeat 2 --delay 60 1
-    w=$(poll "visible_window '^Notiz erfassen$'" 10) && break
-    programs_alive || fail "program ended"
-    echo "double click $try did not open the window"
-  done
-  [ -n "$w" ] || fail "double click on the tray icon did not open the new-note window"
+  local title=$1 text1=$2 text2=$3 w
+  open_new_note
+  w=$WIN
   sleep 0.3
   click_in "$w" 314 74 # EditTitel
   type_text "$title"
@@ -129,7 +122,6 @@ shot restore_finished
 # ------------------------------------------------------------------ quit
 begin "quit"
 quit_program "$PROGRAM"
-PPIDS=()
 shot after_quit
 [ -z "$(tray_icon_pos)" ] || fail "tray icon still shown after the end"
 

@@ -10,12 +10,12 @@ set -uo pipefail
 BIN=${1:?bin dir}
 SRC=${3:?source dir}
 here=$(dirname "$0")
-source "$here/session_lib.sh"
+source "$here/../common/session_lib.sh"
 source "$here/../common/firebird_server.sh"
 e2e_require xclip gfix
 why=$(fb_server_available) || { echo "SKIP: $why"; exit 77; }
 e2e_init "${2:?artefact dir}" 220
-trap 'rc=$?; fb_server_stop; (exit $rc); e2e_cleanup' EXIT
+e2e_on_exit() { fb_server_stop; }
 
 begin "server"
 fb_server_start "$work" || fail "the Firebird server did not start: $(cat "$work/firebird/server.log")"
@@ -61,15 +61,10 @@ ICON_B=$ICON
 
 # new_note <machine> <title> <text>: through "Notiz erfassen" after a double click on the icon.
 new_note() {
-  local w="" try
+  local w
   on "$1"
-  for try in 1 2 3; do
-    # shellcheck disable=SC2086
-    xdotool mousemove $ICON click --repeat 2 --delay 60 1
-    w=$(poll "visible_window '^Notiz erfassen$'" 10) && break
-    programs_alive || fail "program ended"
-  done
-  [ -n "$w" ] || fail "the new-note window did not open on $1"
+  open_new_note
+  w=$WIN
   sleep 0.3
   click_in "$w" 314 74 # EditTitel
   type_text "$2"
@@ -167,7 +162,6 @@ on A
 quit_program "$PID_A"
 on B
 quit_program "$PID_B"
-PPIDS=()
 
 begin "the server's database"
 expect_titles "Preis|Von A" "A's note kept, Termin deleted" "$FB_DATABASE"

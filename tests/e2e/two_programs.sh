@@ -6,7 +6,7 @@
 # Usage: two_programs.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
-source "$(dirname "$0")/session_lib.sh"
+source "$(dirname "$0")/../common/session_lib.sh"
 e2e_require xclip gfix
 e2e_init "${2:?artefact dir}" 200
 
@@ -105,7 +105,6 @@ on A
 quit_program "$PID_A"
 on B
 quit_program "$PID_B"
-PPIDS=()
 
 begin "database"
 expect_clean_database "$prog/notizen.gdb"

@@ -8,35 +8,16 @@
 # Usage: foreign_lock_test.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
-ART=${2:?artefact dir}
 here=$(dirname "$0")
-
-for tool in Xvfb xdotool trayer xwininfo xdpyinfo import isql-fb; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
-done
-
-unset DISPLAY
-work=$(mktemp -d /tmp/zw-foreign-lock.XXXXXX)
-chmod 755 "$work"
+source "$here/../common/session_lib.sh"
+source "$here/../common/user_session.sh"
+e2e_require
+e2e_init "${2:?artefact dir}" 150
+chmod 755 "$work" # for the normal account
 lockdir=/tmp/firebird
 restore_lock=""
-# shellcheck source=../common/user_session.sh
-. "$here/../common/user_session.sh"
-
-cleanup() {
-  local rc=$?
-  trap - EXIT
-  user_session_cleanup
-  # Other runs use the engine meanwhile: only what this test changed is put back.
-  [ -n "$restore_lock" ] && eval "$restore_lock"
-  if [ "$rc" -ne 0 ] && [ -f "$work/run.log" ]; then
-    echo "--- program output"
-    cat "$work/run.log"
-  fi
-  rm -rf "$work"
-  exit "$rc"
-}
-trap cleanup EXIT
+# Other runs use the engine meanwhile: only what this test changed is put back.
+e2e_on_exit() { [ -z "$restore_lock" ] || eval "$restore_lock"; }
 
 # ------------------------------------------------------------------ the foreign directory
 begin "foreign /tmp/firebird and a normal account"
@@ -69,27 +50,21 @@ before=$(ls -lAn --time-style=+%s "$lockdir" 2>/dev/null | grep -c " $RUN_UID ")
 
 # ------------------------------------------------------------------ the program's directory
 home="$work/home" runtime="$work/runtime" prog="$work/prog"
-mkdir -p "$ART" "$home" "$runtime" "$prog" || fail "scratch directories"
-rm -f "$ART"/*.png
-for f in zettelwerk notizen.gdb zettelwerk.chm; do
-  cp "$BIN/$f" "$prog/" || fail "$BIN/$f missing"
-done
-chmod 700 "$runtime"
-chmod u+w "$prog/notizen.gdb"
+mkdir -p "$home" "$runtime" || fail "scratch directories"
+copy_program "$BIN" "$prog"
 [ "$(id -u)" -eq 0 ] && chown -R "$RUN_UID:$RUN_GID" "$home" "$runtime" "$prog"
 
 # ------------------------------------------------------------------ the session
 begin "X server and tray host"
-start_display 140 || fail "no X server could be started: $(cat "$work/xvfb.log")"
-start_tray_host || fail "tray host did not come up: $(cat "$work/trayer.log")"
+e2e_display
 
 begin "program start as $RUN_USER"
 (cd "$prog" && as_user HOME="$home" XDG_RUNTIME_DIR="$runtime" \
   XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" DISPLAY="$DISPLAY" \
-  PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=xcb -- ./zettelwerk) >"$work/run.log" 2>&1 &
-ppid=$!
-icon=$(poll tray_icon_pos 30) || fail "no tray icon within 30 s (the program ended?)"
-echo "tray icon at $icon"
+  PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=xcb -- ./zettelwerk) >"$work/program.log" 2>&1 &
+PROGRAM=$!
+PPIDS+=("$PROGRAM")
+e2e_tray_icon
 answer_first_start_no 30
 
 begin "a note through the window"
@@ -100,16 +75,11 @@ ls "$runtime/zettelwerk/lock" 2>/dev/null | grep -q '^fb_lock_' ||
   fail "no lock file in $runtime/zettelwerk/lock: $(ls -la "$runtime/zettelwerk/lock" 2>&1)"
 
 begin "Beenden"
-quit_from_tray_menu
-wait_program_end 30
-[ "$RC" -eq 0 ] || fail "program ended with exit code $RC"
-! grep -q 'Kritischer Fehler' "$work/run.log" || fail "the program reported: $(cat "$work/run.log")"
+quit_from_tray_menu "$PROGRAM"
+! grep -q 'Kritischer Fehler' "$work/program.log" || fail "the program reported: $(cat "$work/program.log")"
 
 begin "database and lock directory"
-printf 'set list on;\nselect titel from tblnotizen;\n' >"$work/q.sql"
-timeout 60 isql-fb -q -user sysdba -password lanternix "$prog/notizen.gdb" -i "$work/q.sql" \
-  >"$work/q.out" 2>&1
-grep -qF "$title" "$work/q.out" || fail "the note is not in the database: $(cat "$work/q.out")"
+expect_titles "$title" "the note typed" "$prog/notizen.gdb"
 after=$(ls -lAn --time-style=+%s "$lockdir" 2>/dev/null | grep -c " $RUN_UID ")
 [ "$after" = "$before" ] || fail "the program left files in $lockdir"
 echo "PASS: foreign lock directory"

@@ -9,6 +9,8 @@ TEST=${1:?test_look}
 FONTS=${2:?fonts}
 SCALE=${3:?scale}
 SHOTS=${4:-}
+# shellcheck source=../common/xvfb.sh
+source "$(dirname "$0")/../common/xvfb.sh"
 
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb missing"; exit 77; }
 case "$FONTS" in
@@ -39,19 +41,13 @@ trap cleanup EXIT
   echo '</fontconfig>'
 } >"$work/fonts.conf"
 
-# Room for the largest window at scale 2. The server picks a free display and writes its number.
-Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xpid=$!
-for _ in $(seq 300); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xpid" 2>/dev/null || break
-  sleep 0.1
-done
-disp=$(head -1 "$work/display" 2>/dev/null)
-[ -n "$disp" ] || { echo "FAIL: X server did not start: $(cat "$work/xvfb.log")"; exit 1; }
+# Room for the largest window at scale 2.
+xvfb_start "$work" 2560x1600x24
+xpid=$XVFB_PID
+[ -n "$XVFB_DISPLAY" ] || { echo "FAIL: X server did not start: $(cat "$work/xvfb.log")"; exit 1; }
 
 unset QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_FONT_DPI QT_STYLE_OVERRIDE QT_QPA_PLATFORMTHEME
-export DISPLAY=":$disp" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$SCALE"
+export DISPLAY=$XVFB_DISPLAY QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$SCALE"
 export FONTCONFIG_FILE="$work/fonts.conf" XDG_CONFIG_HOME="$work/config" ZW_LOOK_FONTS="$FONTS"
 export ZW_LOOK_SHOTS=""
 if [ -n "$SHOTS" ] && { [ "$SCALE" = 1 ] || [ "$SCALE" = 2 ]; }; then

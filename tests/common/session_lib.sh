@@ -2,7 +2,8 @@
 # a tray host, the program's windows found by their captions, clicks and typing with xdotool,
 # screenshots, and the database read with isql-fb afterwards. Sourced by the test scripts:
 #
-#   source "$(dirname "$0")/session_lib.sh"
+#   source "$(dirname "$0")/../common/session_lib.sh"
+#   e2e_require [tool...]                 skips (77) when a tool is missing
 #   e2e_init <artefact dir> <timeout s>   work directory, traps, watchdog
 #   e2e_display [notray]                  a fresh X server and tray host (none with notray);
 #                                         sets DISPLAY
@@ -10,9 +11,14 @@
 #                                         starts <dir>/zettelwerk; sets PROGRAM (its pid)
 #   e2e_tray_icon                         waits for the program's icon; sets ICON ("x y")
 #
-# Everything started is ended by the exit trap, whatever way the test ends.
+# Everything started is ended by the exit trap, whatever way the test ends: the programs in
+# PPIDS, helpers (tray hosts, servers) in TPIDS, X servers in XPIDS. A script that has more to
+# put back defines e2e_on_exit, called with the exit code once these have ended.
+# shellcheck shell=bash
 
-E2E_TOOLS="Xvfb xdotool trayer import xwininfo xdpyinfo xprop isql-fb"
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+
+E2E_TOOLS="Xvfb xdotool trayer import xwininfo xprop isql-fb"
 step="start-up"
 shot_no=0
 XPIDS=() TPIDS=() PPIDS=()
@@ -26,13 +32,14 @@ e2e_require() {
 }
 
 e2e_cleanup() {
-  local rc=$? p
+  local rc=$? p log ours=()
   trap - EXIT TERM INT
-  [ -n "$wpid" ] && kill "$wpid" 2>/dev/null
+  [ -n "$wpid" ] && kill "$wpid" 2>/dev/null && ours+=("$wpid")
   for p in "${PPIDS[@]}"; do kill -KILL "$p" 2>/dev/null; done
   for p in "${TPIDS[@]}" "${XPIDS[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  local log
+  # Only what is ours: a server the script ends itself must not be waited for here.
+  ours+=("${PPIDS[@]}" "${TPIDS[@]}" "${XPIDS[@]}")
+  [ ${#ours[@]} -eq 0 ] || wait "${ours[@]}" 2>/dev/null
   for log in "$work"/*.log; do
     [ -f "$log" ] || continue
     cp "$log" "$ART/" 2>/dev/null
@@ -41,6 +48,7 @@ e2e_cleanup() {
       cat "$log"
     fi
   done
+  declare -F e2e_on_exit >/dev/null && e2e_on_exit "$rc"
   rm -rf "$work"
   exit "$rc"
 }
@@ -118,10 +126,18 @@ visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -
 
 # Sets WIN to the first visible window whose name matches $1, waiting up to $2 s.
 wait_window() {
-  local rc
+  local rc p ended=""
   WIN=$(poll "visible_window '$1'" "${2:-30}")
   rc=$?
-  [ "$rc" -eq 2 ] && fail "program ended while waiting for window '$1'"
+  if [ "$rc" -eq 2 ]; then
+    for p in "${PPIDS[@]}"; do
+      kill -0 "$p" 2>/dev/null && continue
+      wait "$p" 2>/dev/null
+      ended=" (exit status $?)"
+      break
+    done
+    fail "program ended$ended while waiting for window '$1'"
+  fi
   [ -n "$WIN" ] || fail "no window '$1' within ${2:-30} s"
   # What a window manager shows is the UTF-8 name; it must match as well.
   local shown
@@ -153,32 +169,20 @@ answer_default() {
   wait_gone "$1" 30
 }
 
-# Our own X server on a display it picks itself, without reset when the last client leaves
-# (a client arriving during a reset may be turned away), with a tray host unless $1 is
-# "notray". Sets DISPLAY.
+# Our own X server (any local account may connect), with a tray host unless $1 is "notray".
+# Sets DISPLAY.
 e2e_display() {
-  local attempt n xpid tpid i tray=${1:-tray}
+  local attempt tpid i tray=${1:-tray}
   for attempt in 1 2 3; do
-    rm -f "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/displayfd" \
-      >>"$work/xvfb.log" 2>&1 &
-    xpid=$!
-    XPIDS+=("$xpid")
-    n=""
-    for ((i = 0; i < 150; i++)); do
-      n=$(tr -d ' \n' 2>/dev/null <"$work/displayfd")
-      [ -n "$n" ] && xdpyinfo -display ":$n" >/dev/null 2>&1 && break
-      kill -0 "$xpid" 2>/dev/null || break
-      n=""
-      sleep 0.1
-    done
-    if [ -n "$n" ] && [ "$tray" = notray ]; then
-      export DISPLAY=":$n"
+    xvfb_start "$work" 1024x768x24
+    XPIDS+=("$XVFB_PID")
+    if [ -n "$XVFB_DISPLAY" ] && [ "$tray" = notray ]; then
+      export DISPLAY=$XVFB_DISPLAY
       echo "display $DISPLAY without tray host"
       return 0
     fi
-    if [ -n "$n" ]; then
-      export DISPLAY=":$n"
+    if [ -n "$XVFB_DISPLAY" ]; then
+      export DISPLAY=$XVFB_DISPLAY
       trayer --edge top --align right --widthtype request --height 32 --transparent false \
         >>"$work/trayer.log" 2>&1 &
       tpid=$!
@@ -195,7 +199,7 @@ e2e_display() {
       sed 's/^/  trayer: /' "$work/trayer.log"
       kill "$tpid" 2>/dev/null
     fi
-    kill "$xpid" 2>/dev/null
+    kill "$XVFB_PID" 2>/dev/null
     unset DISPLAY
   done
   fail "no X server with a tray host could be started: $(cat "$work/xvfb.log")"
@@ -242,6 +246,20 @@ e2e_tray_icon() {
   echo "tray icon at $ICON"
 }
 
+# Double-clicks the tray icon until "Notiz erfassen" opens (a loaded machine may stretch the two
+# clicks beyond the double-click time); sets WIN to it.
+open_new_note() {
+  local try
+  for try in 1 2 3; do
+    # shellcheck disable=SC2086
+    xdotool mousemove $ICON click --repeat 2 --delay 60 1
+    WIN=$(poll "visible_window '^Notiz erfassen\$'" 10) && return 0
+    programs_alive || fail "program ended"
+    echo "double click $try did not open the window"
+  done
+  fail "double click on the tray icon did not open \"Notiz erfassen\" on $DISPLAY"
+}
+
 # The tray menu's popup window id: a visible window of the program named "Zettelwerk"
 # with a menu's size.
 tray_menu() {
@@ -258,11 +276,11 @@ tray_menu() {
 }
 
 # Picks an entry of the tray menu by its row (0 Notiz anlegen, 1 Notiz suchen, 2 Verwaltung,
-# 6 Beenden); rows are 22 pixels high, the separators 5.
+# 4 Über Zettelwerk, 6 Beenden); rows are 22 pixels high, the separators 5.
 tray_menu_pick() {
   local row=$1 y m
   case $row in
-    0) y=12 ;; 1) y=34 ;; 2) y=56 ;; 6) y=132 ;; *) fail "unknown menu row $row" ;;
+    0) y=12 ;; 1) y=34 ;; 2) y=56 ;; 4) y=105 ;; 6) y=132 ;; *) fail "unknown menu row $row" ;;
   esac
   # shellcheck disable=SC2086
   xdotool mousemove $ICON click 3
@@ -272,18 +290,27 @@ tray_menu_pick() {
   click_in "$m" 60 "$y"
 }
 
-# "Beenden" from the tray menu; waits for the program to end and checks its exit code.
-quit_program() {
-  local pid=$1 i rc
-  tray_menu_pick 6
-  for ((i = 0; i < 300; i++)); do
+# wait_ended <pid> <s> <after what> [<name>]: waits up to <s> s for a program to end, then no
+# longer counts it among the running ones. Sets RC to its exit code (127 for a program that
+# another process started).
+wait_ended() {
+  local pid=$1 i p left=()
+  for ((i = 0; i < $2 * 10; i++)); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$pid" 2>/dev/null && fail "program still running 30 s after Beenden"
-  wait "$pid"
-  rc=$?
-  [ "$rc" -eq 0 ] || fail "program ended with exit code $rc"
+  kill -0 "$pid" 2>/dev/null && fail "${4:-program} still running $2 s after $3"
+  wait "$pid" 2>/dev/null
+  RC=$?
+  for p in "${PPIDS[@]}"; do [ "$p" = "$pid" ] || left+=("$p"); done
+  PPIDS=("${left[@]}")
+}
+
+# "Beenden" from the tray menu; waits for the program to end and checks its exit code.
+quit_program() {
+  tray_menu_pick 6
+  wait_ended "$1" 30 Beenden
+  [ "$RC" -eq 0 ] || fail "program ended with exit code $RC"
 }
 
 # The text of the focused field, through the clipboard, as a user would copy it.
