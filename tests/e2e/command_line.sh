@@ -102,7 +102,7 @@ quit_program "$PROGRAM"
 
 begin "the first-start question stays in front of a window a later start opens"
 copy_program "$BIN" "$work/fresh" # an empty database: the question comes a second after the start
-e2e_program "$work/fresh" fresh.log
+e2e_program "$work/fresh" program_fresh.log
 wait_window '^Autostart einrichten\?$' 30
 Q=$WIN
 (cd "$work/fresh" && timeout 20 ./zettelwerk --suchen) >>"$work/ask.log" 2>&1 || fail "--suchen failed: $(cat "$work/ask.log")"
