@@ -16,4 +16,10 @@ fi
 rm -rf "$OUT/_CPack_Packages"
 deb=$(ls "$OUT"/*.deb 2>/dev/null)
 [ "$(echo "$deb" | wc -w)" -eq 1 ] || { echo "FAIL: not one package in $OUT: $deb"; exit 1; }
-echo "PASS: $deb"
+# The version is a Debian version and the one the changelog begins with.
+version=$(dpkg-deb -f "$deb" Version)
+changelog=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/zettelwerk/changelog.gz | gzip -dc |
+  sed -n '1s/^zettelwerk (\([^)]*\)).*/\1/p')
+[[ "$version" =~ ^[0-9]+(\.[0-9]+)*$ ]] || { echo "FAIL: package version '$version'"; exit 1; }
+[ "$version" = "$changelog" ] || { echo "FAIL: package version $version, changelog $changelog"; exit 1; }
+echo "PASS: $deb (version $version)"
