@@ -64,6 +64,8 @@ keys "$L" ctrl+n
 wait_window '^Notiz erfassen$' 20
 A=$WIN
 sleep 0.3
+# The typing goes where the focus is: on a busy machine the new window may not have it yet.
+timeout 5 xdotool windowfocus --sync "$A" 2>/dev/null
 type_text "Per Tastatur"
 xdotool key Tab
 type_text "gesichert mit Strg+S"
@@ -71,13 +73,14 @@ shot typed_new_note
 keys "$A" ctrl+s
 wait_gone '^Notiz erfassen$' 20
 [ "$(sql_value "$DB" "select count(*) from tblnotizen where titel = 'Per Tastatur' and bemerkung = 'gesichert mit Strg+S'")" = 1 ] ||
-  fail "Ctrl+S did not store the note"
+  fail "Ctrl+S did not store the note; titles: $(db_titles "$DB")"
 
 begin "Escape asks before it drops a typed note"
 keys "$L" ctrl+n
 wait_window '^Notiz erfassen$' 20
 A=$WIN
 sleep 0.3
+timeout 5 xdotool windowfocus --sync "$A" 2>/dev/null
 type_text "Verworfen"
 keys "$A" Escape
 wait_window '^Confirm$' 20
