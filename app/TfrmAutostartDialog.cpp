@@ -1,6 +1,7 @@
 #include "app/TfrmAutostartDialog.h"
 
 #include "admin/TfrmVerwaltung.h"
+#include "app/FirstStartRecord.h"
 #include "store/TSettings.h"
 #include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
@@ -83,13 +84,14 @@ QString AutostartQuestionText() {
 }
 
 TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
-                                         QWidget* parent)
+                                         const TFirstStartRecord* here, QWidget* parent)
     : TfrmAutostartDialog(
-          dataModule, [&verwaltung]() -> TfrmVerwaltung& { return verwaltung; }, parent) {}
+          dataModule, [&verwaltung]() -> TfrmVerwaltung& { return verwaltung; }, here, parent) {}
 
 TfrmAutostartDialog::TfrmAutostartDialog(TDataModuleNotizen& dataModule,
-                                         std::function<TfrmVerwaltung&()> verwaltung, QWidget* parent)
-    : QDialog(parent), dm_(dataModule), verwaltung_(std::move(verwaltung)) {
+                                         std::function<TfrmVerwaltung&()> verwaltung,
+                                         const TFirstStartRecord* here, QWidget* parent)
+    : QDialog(parent), dm_(dataModule), verwaltung_(std::move(verwaltung)), here_(here) {
     setObjectName(QStringLiteral("frmAutostartDialog"));
     setWindowTitle(QStringLiteral("Autostart einrichten?"));
     setProperty("helpContext", kHelpContext);
@@ -126,20 +128,30 @@ TfrmAutostartDialog::~TfrmAutostartDialog() = default;
 
 void TfrmAutostartDialog::BtnJaClick() {
     verwaltung_().RadioButtonAutostartClick();
-    {
-        TDbWaitCursor wait;
-        MarkFirstStartDone(dm_);
-    }
-    accept();
+    Answered();
 }
 
 void TfrmAutostartDialog::BtnNeinClick() {
     verwaltung_().RadioButtonKeinAutostartClick();
+    Answered();
+}
+
+void TfrmAutostartDialog::Answered() {
     {
         TDbWaitCursor wait;
-        MarkFirstStartDone(dm_);
+        // Another machine on the same server may have answered first: one settings row only.
+        if (!here_ || CountSettingsRows(dm_) == 0)
+            MarkFirstStartDone(dm_);
     }
     accept();
+    // The answer counts; a record that cannot be written only brings the question again.
+    if (here_) {
+        const QString error = here_->MarkAnswered();
+        if (!error.isEmpty())
+            throw std::runtime_error(QStringLiteral("%1 kann nicht geschrieben werden: %2")
+                                         .arg(here_->Path(), error)
+                                         .toStdString());
+    }
 }
 
 void TfrmAutostartDialog::BtnHilfeClick() {
@@ -148,7 +160,7 @@ void TfrmAutostartDialog::BtnHilfeClick() {
 
 void TfrmAutostartDialog::CheckFirstStart() {
     RunGuarded([this] {
-        if (CountSettingsRows(dm_) == 0) {
+        if (CountSettingsRows(dm_) == 0 || (here_ && !here_->Answered())) {
             BtnHilfe->setFocus();
             exec();
         }

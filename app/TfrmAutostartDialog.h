@@ -6,6 +6,7 @@
 class QLabel;
 class QPushButton;
 class TDataModuleNotizen;
+class TFirstStartRecord;
 class TfrmVerwaltung;
 
 class TfrmAutostartDialog : public QDialog {
@@ -15,10 +16,12 @@ public:
 
     // The answers run the administration window's autostart operations and mark the first
     // start as done in the settings. The window is asked for only then (it may be made then).
+    // With a record of this machine (a database on a server), the question also comes while
+    // the record lacks the answer, and an answer is kept there too.
     TfrmAutostartDialog(TDataModuleNotizen& dataModule, std::function<TfrmVerwaltung&()> verwaltung,
-                        QWidget* parent = nullptr);
+                        const TFirstStartRecord* here = nullptr, QWidget* parent = nullptr);
     TfrmAutostartDialog(TDataModuleNotizen& dataModule, TfrmVerwaltung& verwaltung,
-                        QWidget* parent = nullptr);
+                        const TFirstStartRecord* here = nullptr, QWidget* parent = nullptr);
     ~TfrmAutostartDialog() override;
 
     // Handlers, public for the program and the tests; errors leave them as exceptions.
@@ -31,13 +34,17 @@ public:
     QPushButton* BtnNein = nullptr;
     QPushButton* BtnHilfe = nullptr;
 
-    // Counts the settings rows; with none, shows the question modally. Errors go to the
-    // application's error display; the question is then not shown.
+    // Counts the settings rows; with none (or no answer in the record), shows the question
+    // modally. Errors go to the application's error display; the question is then not shown.
     void CheckFirstStart();
 
 private:
+    // Marks the first start as done, closes the question and keeps the answer in the record.
+    void Answered();
+
     TDataModuleNotizen& dm_;
     std::function<TfrmVerwaltung&()> verwaltung_;
+    const TFirstStartRecord* here_;
 };
 
 // The rich text of the question.

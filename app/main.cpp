@@ -2,6 +2,7 @@
 // reverse order.
 #include "admin/TfrmVerwaltung.h"
 #include "app/CommandLineOptions.h"
+#include "app/FirstStartRecord.h"
 #include "app/NoteFiles.h"
 #include "app/ProgramChannel.h"
 #include "app/ProgramDirectory.h"
@@ -32,6 +33,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -269,6 +271,11 @@ int main(int argc, char** argv) {
     TDataModuleNotizen dataModule(programDirectory);
     if (connection.source != TConnectionSource::Embedded)
         dataModule.UseDatabase(connection.database, connection.credentials);
+    // A database on a server is shared by machines whose autostart is each their own.
+    std::optional<TFirstStartRecord> answeredHere;
+    if (dataModule.IsServer())
+        answeredHere.emplace(programDirectory, connection.database);
+    const TFirstStartRecord* here = answeredHere ? &*answeredHere : nullptr;
     TProgramWindows windows;
 
     bool mainClosed = false;
@@ -339,14 +346,14 @@ int main(int argc, char** argv) {
             exitCode = 1;
         }
 
-        windows.autostart.make = [&dataModule, &windows] {
+        windows.autostart.make = [&dataModule, &windows, here] {
             return std::make_unique<TfrmAutostartDialog>(
-                dataModule, [&windows]() -> TfrmVerwaltung& { return *windows.verwaltung.Get(); });
+                dataModule, [&windows]() -> TfrmVerwaltung& { return *windows.verwaltung.Get(); }, here);
         };
         // A failing count is left to the question's own check, which reports it.
-        windows.firstStartAnswered = [&dataModule] {
+        windows.firstStartAnswered = [&dataModule, here] {
             try {
-                return CountSettingsRows(dataModule) > 0;
+                return CountSettingsRows(dataModule) > 0 && (!here || here->Answered());
             } catch (const std::exception&) {
                 return false;
             }

@@ -1,5 +1,6 @@
 // The first-start question on a real database copy, with the in-memory autostart list.
 #include "admin/TfrmVerwaltung.h"
+#include "app/FirstStartRecord.h"
 #include "app/TfrmAutostartDialog.h"
 #include "common/TempDatabase.h"
 #include "platform/Autostart.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -168,4 +170,56 @@ TEST_F(AutostartDialogTest, CountingErrorShowsNoQuestion) {
     EXPECT_FALSE(RunCheck([] {}));
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].type, TMsgDlgType::Error);
+}
+
+// A database on a server: its settings row is shared by every machine, the autostart is not.
+class AutostartOnSharedDatabaseTest : public AutostartDialogTest {
+protected:
+    void SetUp() override {
+        AutostartDialogTest::SetUp();
+        ASSERT_TRUE(home.isValid());
+        record = std::make_unique<TFirstStartRecord>(home.path(),
+                                                     QStringLiteral("notizserver:/daten/notizen.gdb"));
+        question = std::make_unique<TfrmAutostartDialog>(*dm, *verwaltung, record.get());
+    }
+    void TearDown() override {
+        question.reset();
+        AutostartDialogTest::TearDown();
+    }
+    QTemporaryDir home;
+    std::unique_ptr<TFirstStartRecord> record;
+};
+
+TEST_F(AutostartOnSharedDatabaseTest, AMachineAfterTheFirstIsAskedOnceAndAddsNoSecondRow) {
+    MarkFirstStartDone(*dm); // answered on another machine
+    dm->SharedTransaction.Commit();
+    EXPECT_TRUE(RunCheck([&] { question->BtnJa->click(); }));
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(autostart.writes, 1);
+    EXPECT_TRUE(record->Answered());
+    EXPECT_FALSE(RunCheck([] {})) << "asked again on the same machine";
+    // Another connection text is another database: its answer is not this one's.
+    EXPECT_FALSE(TFirstStartRecord(home.path(), QStringLiteral("notizserver:/daten/andere.gdb")).Answered());
+}
+
+TEST_F(AutostartOnSharedDatabaseTest, TheFirstMachineRecordsBoth) {
+    EXPECT_TRUE(RunCheck([&] { question->BtnNein->click(); }));
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_TRUE(record->Answered());
+}
+
+TEST_F(AutostartOnSharedDatabaseTest, ARecordThatCannotBeWrittenIsReportedAndTheAnswerStands) {
+    record =
+        std::make_unique<TFirstStartRecord>(home.filePath("fehlt/nicht/da"), QStringLiteral("srv:/n.gdb"));
+    question = std::make_unique<TfrmAutostartDialog>(*dm, *verwaltung, record.get());
+    bool closed = false;
+    EXPECT_TRUE(RunCheck([&] {
+        question->BtnNein->click();
+        closed = !question->isVisible();
+    }));
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Rows(), 1);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].type, TMsgDlgType::Error);
+    EXPECT_TRUE(dialogs[0].text.contains(record->Path())) << dialogs[0].text.toStdString();
 }

@@ -113,7 +113,7 @@ shot question_in_front_of_list
 order=$(xwininfo -root -children | grep -oE '"(Autostart einrichten\?|Notizenliste)"' | tr -d '"' | paste -sd'|')
 [ "$order" = "Autostart einrichten?|Notizenliste" ] || fail "stacking from the top: $order"
 timeout 5 xdotool windowfocus --sync "$Q" 2>/dev/null
-xdotool key Escape # "Nein"
+xdotool key Escape # closes the question (it comes again next time)
 wait_gone '^Autostart einrichten\?$' 10
 quit_program "$PROGRAM"
 

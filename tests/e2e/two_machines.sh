@@ -43,6 +43,19 @@ on() {
   export DISPLAY
 }
 
+# answer_no: "Nein" to the first-start question, from the keyboard (Hilfe has the focus, then
+# Ja, then Nein).
+answer_no() {
+  wait_window '^Autostart einrichten\?$' 30
+  sleep 0.3
+  shot "first_start_$1"
+  timeout 5 xdotool windowfocus --sync "$WIN" 2>/dev/null
+  xdotool key --delay 80 Tab Tab space
+  wait_gone '^Autostart einrichten\?$' 20
+}
+
+# The settings row says the question was answered (seeded), but each machine's autostart is
+# its own: each is asked once, and the shared row stays one row.
 begin "machine A"
 e2e_display
 DISPLAY_A=$DISPLAY
@@ -50,6 +63,7 @@ machine A
 PID_A=$PROGRAM
 e2e_tray_icon
 ICON_A=$ICON
+answer_no A
 
 begin "machine B"
 e2e_display
@@ -58,6 +72,9 @@ machine B
 PID_B=$PROGRAM
 e2e_tray_icon
 ICON_B=$ICON
+answer_no B
+[ "$(sql_value "$FB_DATABASE" "select count(*) from tblinterna")" = 1 ] || fail "the settings row was doubled"
+ls "$work"/prog_A/erster-start-* "$work"/prog_B/erster-start-* >/dev/null || fail "an answer was not kept on its machine"
 
 # new_note <machine> <title> <text>: through "Notiz erfassen" after a double click on the icon.
 new_note() {
