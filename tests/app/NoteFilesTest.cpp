@@ -2,6 +2,7 @@
 // real program on database copies, also while a program has the database open.
 #include "app/NoteFiles.h"
 
+#include "app/ProgramProcess.h"
 #include "common/TempDatabase.h"
 #include "store/NoteTransfer.h"
 #include "store/TDataModuleNotizen.h"
@@ -110,15 +111,10 @@ protected:
     int Run(const TTempDatabase& db, const QStringList& args) {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(db.Directory() + "zettelwerk", args);
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return -100;
-        }
-        out = QString::fromUtf8(p.readAllStandardOutput());
-        err = QString::fromUtf8(p.readAllStandardError());
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -200;
+        const TProgramEnd end = RunToEnd(p, db.Directory() + "zettelwerk", args, 120000);
+        out = end.out;
+        err = end.err;
+        return end.code;
     }
 
     static std::vector<TNoteRecord> Notes(const TTempDatabase& db) {

@@ -1,4 +1,6 @@
 // The real program, started as a process from a copy of the build's bin directory.
+#include "app/ProgramProcess.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -35,15 +37,10 @@ protected:
             env.insert(e.section('=', 0, 0), e.section('=', 1));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir.path());
-        p.start(dir.filePath("zettelwerk"), args);
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished();
-            return -100;
-        }
-        out = QString::fromUtf8(p.readAllStandardOutput());
-        err = QString::fromUtf8(p.readAllStandardError());
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -200;
+        const TProgramEnd end = RunToEnd(p, dir.filePath("zettelwerk"), args, 60000);
+        out = end.out;
+        err = end.err;
+        return end.code;
     }
 
     QByteArray Digest(const QString& file) {
