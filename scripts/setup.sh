@@ -14,6 +14,7 @@ PACKAGES=(
   dbus-daemon python3-gi gir1.2-glib-2.0 xpad desktop-file-utils
   clang libclang-rt-14-dev valgrind
   libsodium-dev minisign lintian fonts-liberation2 libchm-bin libssl-dev
+  sway grim wtype xwayland qt6-wayland appstream reprepro apt-utils gnupg
 )
 
 missing=()
