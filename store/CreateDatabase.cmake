@@ -1,6 +1,7 @@
-# Creates the notes database from schema.sql with isql-fb (embedded, a plain local path).
-# Variables: ISQL, SCHEMA, OUT. The file is built under a temporary name and moved into place.
-foreach(var ISQL SCHEMA OUT)
+# Creates the notes database from schema.sql with isql-fb (embedded, a plain local path) and
+# brings it to the current schema version with zw-schema.
+# Variables: ISQL, SCHEMA, UPGRADE, OUT. The file is built under a temporary name and moved into place.
+foreach(var ISQL SCHEMA UPGRADE OUT)
   if(NOT ${var})
     message(FATAL_ERROR "CreateDatabase.cmake: ${var} not set")
   endif()
@@ -20,5 +21,10 @@ file(REMOVE "${script}")
 if(NOT rc EQUAL 0 OR NOT EXISTS "${tmp}")
   file(REMOVE "${tmp}")
   message(FATAL_ERROR "isql-fb failed (${rc}) creating the notes database:\n${out}${err}")
+endif()
+execute_process(COMMAND "${UPGRADE}" "${tmp}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  file(REMOVE "${tmp}")
+  message(FATAL_ERROR "zw-schema failed (${rc}) on the notes database:\n${out}${err}")
 endif()
 file(RENAME "${tmp}" "${OUT}")

@@ -11,16 +11,10 @@ std::string SnapshotTpb() {
                        char(isc_tpb_read)};
 }
 
-fb::Attachment& Connected(TDataModuleNotizen& dataModule) {
-    if (!dataModule.Database.Connected())
-        dataModule.Database.Open();
-    return dataModule.Database.impl()->att;
-}
-
 } // namespace
 
 void ReadAllNotes(TDataModuleNotizen& dataModule, const std::function<void(const TNoteRecord&)>& take) {
-    fb::Attachment& att = Connected(dataModule);
+    fb::Attachment& att = ConnectedAttachment(dataModule);
     fb::Transaction tr;
     tr.Start(att, SnapshotTpb());
     fb::Statement select(att);
@@ -45,7 +39,7 @@ void ReadAllNotes(TDataModuleNotizen& dataModule, const std::function<void(const
 }
 
 void AddNotes(TDataModuleNotizen& dataModule, const std::vector<TNoteRecord>& notes) {
-    fb::Attachment& att = Connected(dataModule);
+    fb::Attachment& att = ConnectedAttachment(dataModule);
     fb::Transaction tr; // rolled back by its destructor when an insert fails
     tr.Start(att, fb::Transaction::SharedTpb());
     fb::Statement insert(att);

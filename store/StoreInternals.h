@@ -44,9 +44,15 @@ struct TSharedTransaction::Impl {
     void LoseClients() noexcept;
     // Connects when closed, starts the transaction when inactive.
     void EnsureActive();
+    // Starts the transaction; a connection found broken is made anew once.
+    void Start();
     void Add(TTransactionClient* c) { clients.push_back(c); }
     void Remove(TTransactionClient* c) { std::erase(clients, c); }
 };
+
+// The data module's attachment, connected first when needed (own transactions of the store's
+// helpers run on it beside the shared transaction).
+fb::Attachment& ConnectedAttachment(TDataModuleNotizen& dataModule);
 
 // The error of a field that the result set does not have (or not while closed).
 [[noreturn]] void ThrowFieldNotFound(const QString& dataSet, const QString& field);

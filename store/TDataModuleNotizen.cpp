@@ -21,6 +21,12 @@ void ThrowFieldNotFound(const QString& dataSet, const QString& field) {
     throw fb::Error((dataSet + ": Field '" + field + "' not found").toStdString());
 }
 
+fb::Attachment& ConnectedAttachment(TDataModuleNotizen& dataModule) {
+    if (!dataModule.Database.Connected())
+        dataModule.Database.Open();
+    return dataModule.Database.impl()->att;
+}
+
 QString QuoteSqlText(const QString& text) {
     QString out = text;
     out.replace("'", "''");
@@ -175,7 +181,20 @@ void TSharedTransaction::Impl::EnsureActive() {
     if (!db.Connected())
         db.Open();
     if (!tr.Active())
+        Start();
+}
+
+void TSharedTransaction::Impl::Start() {
+    try {
         tr.Start(db.impl()->att, fb::Transaction::SharedTpb());
+    } catch (const fb::ConnectionError&) {
+        // A server that went away since the last action and is back: starting a transaction has
+        // changed nothing yet, so it is tried once more on a new connection.
+        if (!db.impl()->att.Lost())
+            throw;
+        db.Open();
+        tr.Start(db.impl()->att, fb::Transaction::SharedTpb());
+    }
 }
 
 TSharedTransaction::TSharedTransaction(TDatabase& db, QObject* parent)
@@ -201,13 +220,14 @@ bool TSharedTransaction::InTransaction() const {
 
 void TSharedTransaction::StartTransaction() {
     // A connection that broke is made anew; one that was closed stays closed.
-    if (!d_->db.Connected() && d_->db.impl()->broken)
+    const TDatabase::Impl& db = *d_->db.impl();
+    if (!d_->db.Connected() && (db.broken || db.att.Lost()))
         d_->db.Open();
     if (!d_->db.Connected())
         throw fb::Error(kNotOpen);
     if (d_->tr.Active())
         return;
-    d_->tr.Start(d_->db.impl()->att, fb::Transaction::SharedTpb());
+    d_->Start();
 }
 
 void TSharedTransaction::Commit() {
@@ -419,8 +439,37 @@ TDataModuleNotizen::TDataModuleNotizen(const QString& programDirectory, QObject*
     notizliste_->setObjectName("DataSetNotizliste");
     queryInternes_->SetSQL({"select * from TBLINTERNA"});
     database_->SetDatabaseName(DatabaseFileName());
-    connect(database_.get(), &TDatabase::AfterConnect, this,
-            [this] { emit Connected(database_->DatabaseName()); });
+    connect(database_.get(), &TDatabase::AfterConnect, this, [this] {
+        AfterConnect();
+        emit Connected(database_->DatabaseName());
+    });
+}
+
+void TDataModuleNotizen::AfterConnect() {
+    fb::Attachment& att = database_->impl()->att;
+    try {
+        schema_ = UpgradeSchema(att, database_->SqlDialect());
+    } catch (const std::exception& e) {
+        // The connection broke at once: the next action connects again and tries anew.
+        qWarning("Checking the schema of the notes database: %s", e.what());
+        return;
+    }
+    if (schema_.state == TSchemaState::Unavailable || schema_.state == TSchemaState::Busy)
+        qWarning("The trash is not available: %s", qPrintable(schema_.detail));
+    if (trashPurged_ || !schema_.TrashAvailable())
+        return;
+    try {
+        fb::Transaction tr;
+        tr.Start(att, fb::Transaction::SharedTpb());
+        fb::Statement purge(att);
+        purge.Prepare(tr, PurgeTrashStatement(), database_->SqlDialect());
+        purge.Execute(tr);
+        tr.Commit();
+        trashPurged_ = true;
+    } catch (const std::exception& e) {
+        // Another program empties it at the same moment, or the account may not: next time.
+        qWarning("Emptying the trash of old notes: %s", e.what());
+    }
 }
 
 TDataModuleNotizen::~TDataModuleNotizen() {
@@ -461,7 +510,14 @@ bool TDataModuleNotizen::DataModuleCreate() {
     lastConnectFault_.clear();
     try {
         database_->Open();
-        return true;
+        if (schema_.state != TSchemaState::NotNotes)
+            return true;
+        database_->Close();
+        lastConnectError_ = lastConnectFault_ =
+            QStringLiteral(
+                "Die Datenbank „%1“ enthält keine Notizen von Zettelwerk (die Tabelle TBLNOTIZEN fehlt)")
+                .arg(DatabaseFileName());
+        return false;
     } catch (const fb::ConnectionError& e) {
         lastConnectFault_ = QString::fromUtf8(e.what());
         try {
@@ -475,6 +531,15 @@ bool TDataModuleNotizen::DataModuleCreate() {
         lastConnectError_ = QString::fromUtf8(e.what());
         return false;
     }
+}
+
+bool TDataModuleNotizen::TrashAvailable() {
+    if (!schema_.TrashAvailable() && schema_.found > 0) {
+        const int version = ReadSchemaVersion(ConnectedAttachment(*this), database_->SqlDialect());
+        if (version > schema_.version)
+            schema_.version = version;
+    }
+    return schema_.TrashAvailable();
 }
 
 QString TDataModuleNotizen::LastConnectError() const {

@@ -1,6 +1,8 @@
 #pragma once
 // The data module: the one connection, the one shared transaction, the statement objects
 // and the list result set. Knows nothing of windows; it tells them through signals.
+#include "store/SchemaUpgrade.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QObject>
@@ -198,6 +200,14 @@ public:
     int TitleLength() const; // the declared length of TITEL (known after the first Open; 0 before)
 
     void Edit(); // Browse: rows -> Edit, no rows -> Insert
+    // Edit of the current row as it was begun earlier (a draft): saving it checks the stored
+    // row against this title and text, not against the row as it is read now.
+    void EditFrom(const QString& baseTitle, const QString& baseText);
+    // The title and text the edit began from (Edit only; empty otherwise).
+    QString BaseTitle() const;
+    QString BaseText() const;
+    // The row of the note with this id, fetching as far as needed; -1 when it is not listed.
+    int Locate(qint64 id);
     void Insert();
     // The modify (or insert) statement, made durable at once with a commit-retaining, so
     // that a saved edit survives the program's end and every other result set stays open.
@@ -208,6 +218,9 @@ public:
     void Cancel();
 
 signals:
+    // An edit is about to be dropped (the list closes: a commit, a listing, the connection
+    // closing); the fields still hold what was typed.
+    void EditDropping();
     void StateChange(TDataSetState state);
     void DataChange(); // the current row moved, or its values changed
     // Each change of the rows is announced before it is made and reported after it, in the
@@ -242,6 +255,8 @@ class TDataModuleNotizen : public QObject {
     TCredentials credentials_;
     QString lastConnectError_;
     QString lastConnectFault_;
+    TSchemaReport schema_;
+    bool trashPurged_ = false;
     std::unique_ptr<TDatabase> database_;
     std::unique_ptr<TSharedTransaction> transaction_;
     std::unique_ptr<TQuery> queryNotizen_;
@@ -278,6 +293,12 @@ public:
     // The database lies on a server (backup and restore run through its services manager).
     bool IsServer() const;
 
+    // The schema as found and upgraded at the last connect.
+    const TSchemaReport& Schema() const { return schema_; }
+    // Whether deleted notes are kept; asks the database again while they were not (another
+    // account may have upgraded it meanwhile).
+    bool TrashAvailable();
+
     TDatabase& Database;
     TSharedTransaction& SharedTransaction;
     TQuery& QueryNotizen;
@@ -307,6 +328,8 @@ signals:
 
 private:
     void OpenNoteList(const QString& selectSql);
+    // On every connect: the schema brought up to date, once a run the old trash emptied.
+    void AfterConnect();
 };
 
 // Apostrophes written twice, for a text placed between apostrophes in a statement.

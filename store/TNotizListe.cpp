@@ -159,6 +159,8 @@ struct TNotizListe::Impl : TTransactionClient {
     void DoClose() {
         if (state == TDataSetState::Inactive)
             return;
+        if (Editing())
+            emit q->EditDropping();
         if (cursor)
             cursor->CloseCursor();
         emit q->AboutToReset();
@@ -734,6 +736,32 @@ void TNotizListe::Edit() {
     d_->editText.clear();
     d_->textChanged = d_->modified = false;
     d_->SetState(TDataSetState::Edit);
+}
+
+void TNotizListe::EditFrom(const QString& baseTitle, const QString& baseText) {
+    Edit();
+    if (d_->state != TDataSetState::Edit)
+        return;
+    d_->editBase.title = baseTitle;
+    d_->editBase.titleNull = false;
+    d_->editBaseText = baseText;
+}
+
+QString TNotizListe::BaseTitle() const {
+    return d_->state == TDataSetState::Edit ? d_->editBase.title : QString();
+}
+
+QString TNotizListe::BaseText() const {
+    return d_->state == TDataSetState::Edit ? d_->editBaseText : QString();
+}
+
+int TNotizListe::Locate(qint64 id) {
+    for (int row = 0;; ++row) {
+        if (row >= RowCount() && (!CanFetchMore() || d_->Fetch(kStepFetch * 10) == 0))
+            return -1;
+        if (!d_->rows[row].idNull && d_->rows[row].id == id)
+            return row;
+    }
 }
 
 void TNotizListe::Insert() {

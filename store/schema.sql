@@ -1,4 +1,5 @@
-/* Schema of the delivered notes database notizen.gdb.
+/* Schema 1 of the notes database notizen.gdb, as the first release delivered it; the build
+   brings it to the current version with the program's own upgrade steps (SchemaRules.cpp).
    The build prepends the CREATE DATABASE statement (page size 4096, dialect 3,
    default character set UTF8) and runs this file with isql-fb.
    The program attaches without a connection character set, so text literals of its statements

@@ -112,8 +112,22 @@ TEST_F(ServerFaults, TheServerDiesWhileTheWindowsWorkAndTheProgramGoesOnWhenItIs
         << "nothing committed is lost";
     ASSERT_TRUE(program.Command("list").contains("ROWS 2"));
     EXPECT_TRUE(program.Command("edit Dreineu").contains("POSTED"));
+
+    // A note typed while the server was away is saved by the first save after its return,
+    // whether or not a save failed meanwhile.
+    server->Kill();
+    EXPECT_FALSE(program.Command("save Vier").contains("SAVED"));
+    server->Start();
+    out = program.Command("save Vier");
+    EXPECT_TRUE(out.contains("SAVED")) << out.join('\n').toStdString();
+    server->Kill();
+    server->Start();
+    out = program.Command("save Fuenf");
+    EXPECT_TRUE(out.contains("SAVED")) << out.join('\n').toStdString();
     EXPECT_EQ(program.Quit(), 0);
-    EXPECT_TRUE(server->Isql("select titel from tblnotizen;", database).contains("Dreineu"));
+    const QString titles = server->Isql("select titel from tblnotizen;", database);
+    EXPECT_TRUE(titles.contains("Dreineu") && titles.contains("Vier") && titles.contains("Fuenf"))
+        << titles.toStdString();
 }
 
 TEST_F(ServerFaults, TheProgramNamesWhatStopsItAtTheStart) {

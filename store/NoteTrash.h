@@ -1,0 +1,24 @@
+#pragma once
+// The trash: notes deleted by anyone, kept by the database for a while. Reading and restoring
+// run in transactions of their own, so the list and an edit in it stay as they are.
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+class TDataModuleNotizen;
+
+struct TTrashEntry {
+    qint64 number = 0; // the entry's own key
+    qint64 noteId = 0;
+    QString title;
+    QDateTime stamp; // the note's creation stamp
+    QDateTime deleted;
+};
+
+// The entries, the latest deletion first; entries older than the retention go first.
+std::vector<TTrashEntry> ReadTrash(TDataModuleNotizen& dataModule);
+// The text of an entry (empty when it is gone).
+QString ReadTrashText(TDataModuleNotizen& dataModule, qint64 number);
+// Puts the note back with its title, text, picture and stamp, under its old id unless another
+// note has it now, and takes it out of the trash; committed. Returns the note's id.
+qint64 RestoreFromTrash(TDataModuleNotizen& dataModule, qint64 number);

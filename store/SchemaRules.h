@@ -1,0 +1,54 @@
+#pragma once
+// Schema versions of the notes database and what each version adds. Version 1 is the schema
+// of the first release (TBLNOTIZEN, TBLINTERNA, GEN_TBLNOTIZEN_ID); every later version is one
+// step of statements that runs in one transaction. The view ZETTELWERK_SCHEMA carries the
+// version: being schema itself, it is created or changed in the step's transaction, so a step
+// and its version number are committed together or not at all.
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+constexpr int kSchemaVersion = 2;
+inline const QString kSchemaView = QStringLiteral("ZETTELWERK_SCHEMA");
+
+// Days a deleted note stays in the trash.
+constexpr int kTrashDays = 30;
+
+// A column of TBLNOTIZEN as the database describes it (rdb$fields).
+struct TColumnFacts {
+    QString name;
+    int fieldType = 0;    // rdb$field_type: 37 varchar, 14 char, 261 blob, 8 integer, ...
+    int subType = 0;      // blobs
+    int charLength = 0;   // characters of a char or varchar
+    QString characterSet; // empty for numbers and binary blobs
+};
+
+// The column's type as it is written in a column definition; empty for a type the trash does
+// not copy (the step is then not run).
+QString ColumnTypeText(const TColumnFacts& column);
+
+// What a step needs to know of the database as it is.
+struct TSchemaFacts {
+    std::vector<TColumnFacts> notes; // the columns of TBLNOTIZEN
+    // Who else may delete notes ("USER ALICE", "ROLE NOTIZEN"): they get the trash of what
+    // they delete.
+    QStringList deleters;
+};
+
+struct TSchemaStep {
+    int version = 0; // the version the database has after the step
+    QStringList statements;
+};
+
+// The steps from version `found` to kSchemaVersion, for a database with these facts; none
+// when the database is current or newer. Empty optional when a step needs a column the table
+// does not have in a known type.
+std::optional<std::vector<TSchemaStep>> SchemaSteps(int found, const TSchemaFacts& facts);
+
+// The statement that sets the version view (part of each step).
+QString SchemaVersionStatement(int version);
+
+// The trash: every deleted note, whoever deleted it; entries older than kTrashDays go.
+inline const QString kTrashTable = QStringLiteral("TBLPAPIERKORB");
+QString PurgeTrashStatement(int days = kTrashDays);
