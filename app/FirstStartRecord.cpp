@@ -5,10 +5,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-TFirstStartRecord::TFirstStartRecord(const QString& directory, const QString& connection)
+TFirstStartRecord::TFirstStartRecord(const QString& directory, const QString& connection,
+                                     const QString& prefix)
     : connection_(connection) {
     const QByteArray hash = QCryptographicHash::hash(connection.toUtf8(), QCryptographicHash::Sha256).toHex();
-    path_ = QDir(directory).filePath(QStringLiteral("erster-start-") + QString::fromLatin1(hash.left(16)));
+    path_ = QDir(directory).filePath(prefix + QString::fromLatin1(hash.left(16)));
 }
 
 bool TFirstStartRecord::Answered() const {

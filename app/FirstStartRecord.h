@@ -6,8 +6,10 @@
 
 class TFirstStartRecord {
 public:
-    // A marker file in directory (the user's data directory), one per connection text.
-    TFirstStartRecord(const QString& directory, const QString& connection);
+    // A marker file in directory (the user's data directory), one per connection text; prefix
+    // names what it marks (another question asked once per connection).
+    TFirstStartRecord(const QString& directory, const QString& connection,
+                      const QString& prefix = QStringLiteral("erster-start-"));
 
     bool Answered() const;
     // Empty on success, else the reason; the question then comes again at the next start.

@@ -10,12 +10,14 @@
 #include "app/TfrmAutostartDialog.h"
 #include "app/TfrmMain.h"
 #include "info/TfrmAboutBox.h"
+#include "notes/NoteRules.h"
 #include "notes/TfrmAnlegen.h"
 #include "notes/TfrmSuchen.h"
 #include "platform/ShellOpen.h"
 #include "platform/TerminationSignals.h"
 #include "platform/VersionInfo.h"
 #include "store/ConnectionSettings.h"
+#include "store/DraftStore.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/TSettings.h"
 #include "store/fb/FbApi.h"
@@ -276,6 +278,11 @@ int main(int argc, char** argv) {
     if (dataModule.IsServer())
         answeredHere.emplace(programDirectory, connection.database);
     const TFirstStartRecord* here = answeredHere ? &*answeredHere : nullptr;
+    // Unsaved text of the note windows, kept in the user's own data directory.
+    const TDraftStore drafts(UserDataDirectory(qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath()),
+                             connection.source == TConnectionSource::Embedded
+                                 ? programDirectory + kDatabaseFileName
+                                 : connection.database);
     TProgramWindows windows;
 
     bool mainClosed = false;
@@ -311,11 +318,12 @@ int main(int argc, char** argv) {
         };
         windows.about.make = [&dataModule] { return std::make_unique<TfrmAboutBox>(&dataModule); };
         // Ctrl+N in the list opens the new-note window, as the tray menu does.
-        windows.suchen.make = [&dataModule, connected, main] {
-            return connected(std::make_unique<TfrmSuchen>(dataModule, [main] { main->NotizAnlegenClick(); }));
+        windows.suchen.make = [&dataModule, connected, main, &drafts] {
+            return connected(std::make_unique<TfrmSuchen>(
+                dataModule, [main] { main->NotizAnlegenClick(); }, &drafts));
         };
-        windows.anlegen.make = [&dataModule, connected] {
-            return connected(std::make_unique<TfrmAnlegen>(dataModule));
+        windows.anlegen.make = [&dataModule, connected, &drafts] {
+            return connected(std::make_unique<TfrmAnlegen>(dataModule, &drafts));
         };
         // The administration window's services are the first users of the client library: a
         // missing library ends the start here, before any connection is tried.
@@ -344,6 +352,16 @@ int main(int argc, char** argv) {
             MessageDlg(text, TMsgDlgType::Custom, mbOK, 0, cause.join(u'\n'));
             quitRequested = true;
             exitCode = 1;
+        } else if (dataModule.Schema().state == TSchemaState::Unavailable) {
+            // Told once per database and account: the program works on without the trash.
+            const TFirstStartRecord told(
+                programDirectory, dataModule.DatabaseFileName() + u'|' + dataModule.Database.UserName(),
+                QStringLiteral("papierkorb-fehlt-"));
+            if (!told.Answered()) {
+                MessageDlg(TrashUnavailableText(), TMsgDlgType::Information, mbOK, 0,
+                           dataModule.Schema().detail);
+                told.MarkAnswered();
+            }
         }
 
         windows.autostart.make = [&dataModule, &windows, here] {

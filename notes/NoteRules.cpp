@@ -35,3 +35,16 @@ QString StoredTextToMemo(const QString& stored) {
     memo.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return memo;
 }
+
+QString DraftRestoredText(const QDateTime& written) {
+    const QString when =
+        written.isValid() ? written.toString(QStringLiteral(" 'vom' dd.MM.yyyy 'um' HH:mm")) : QString();
+    return QStringLiteral("Ungesicherter Entwurf%1 wiederhergestellt").arg(when);
+}
+
+QString TrashUnavailableText() {
+    return QStringLiteral(
+        "Der Papierkorb ist für diese Datenbank nicht verfügbar: Ihr Konto darf sie nicht um "
+        "den Papierkorb erweitern.\nGelöschte Notizen lassen sich daher nicht wiederherstellen; "
+        "alles andere funktioniert wie gewohnt.");
+}

@@ -1,5 +1,6 @@
 #include "notes/TfrmAnlegen.h"
 
+#include "notes/DraftKeeper.h"
 #include "notes/NoteRules.h"
 #include "store/TDataModuleNotizen.h"
 #include "ui/ConnectionStatusBar.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr int kStrip = 43;
 } // namespace
 
-TfrmAnlegen::TfrmAnlegen(TDataModuleNotizen& dataModule, QWidget* parent)
+TfrmAnlegen::TfrmAnlegen(TDataModuleNotizen& dataModule, const TDraftStore* drafts, QWidget* parent)
     : QMainWindow(parent), dm_(dataModule) {
     setObjectName("frmAnlegen");
     setWindowTitle(QStringLiteral("Notiz erfassen"));
@@ -77,6 +78,22 @@ TfrmAnlegen::TfrmAnlegen(TDataModuleNotizen& dataModule, QWidget* parent)
     StatusBarMain = new TConnectionStatusBar(this, true);
     StatusBarMain->setObjectName("StatusBarMain");
     setStatusBar(StatusBarMain);
+
+    drafts_ = new TDraftKeeper(
+        drafts,
+        [this] {
+            TDraft draft;
+            draft.title = EditTitel->text();
+            draft.text = MemoText();
+            return std::optional<TDraft>(draft);
+        },
+        this);
+    auto typed = [this] {
+        if (!filling_)
+            drafts_->Changed();
+    };
+    connect(EditTitel, &QLineEdit::textChanged, this, typed);
+    connect(Memo, &QPlainTextEdit::textChanged, this, typed);
 }
 
 QString TfrmAnlegen::MemoText() const {
@@ -84,8 +101,13 @@ QString TfrmAnlegen::MemoText() const {
 }
 
 void TfrmAnlegen::FormShow() {
-    EditTitel->clear();
-    Memo->clear();
+    // What was typed and not saved before the program or the session ended comes back.
+    const std::optional<TDraft> draft = drafts_->Load(0);
+    filling_ = true;
+    EditTitel->setText(draft ? draft->title : QString());
+    Memo->setPlainText(draft ? StoredTextToMemo(draft->text) : QString());
+    filling_ = false;
+    StatusBarMain->SetText(draft ? DraftRestoredText(draft->written) : QString());
     EditTitel->setFocus();
 }
 
@@ -94,8 +116,12 @@ void TfrmAnlegen::BtnSaveClick() {
         TDbWaitCursor wait;
         dm_.SaveNewNote(EditTitel->text(), MemoText());
     }
+    drafts_->Discard(0);
+    filling_ = true;
     EditTitel->clear();
     Memo->clear();
+    filling_ = false;
+    StatusBarMain->SetText(QString());
     close();
 }
 
@@ -105,7 +131,10 @@ bool TfrmAnlegen::FormCloseQuery() {
     const TModalResult answer = MessageDlg(QStringLiteral("Die Notizdaten wurden noch nicht gespeichert.\n"
                                                           "Fenster ohne zu speichern schließen?"),
                                            TMsgDlgType::Confirmation, mbYes | mbNo);
-    return answer != TModalResult::No;
+    if (answer == TModalResult::No)
+        return false;
+    drafts_->Discard(0); // given up on purpose
+    return true;
 }
 
 void TfrmAnlegen::showEvent(QShowEvent* event) {

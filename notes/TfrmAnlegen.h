@@ -9,6 +9,8 @@ class QPlainTextEdit;
 class QToolBar;
 class TConnectionStatusBar;
 class TDataModuleNotizen;
+class TDraftKeeper;
+class TDraftStore;
 
 class TfrmAnlegen : public QMainWindow {
     Q_OBJECT
@@ -16,7 +18,9 @@ public:
     static constexpr int kTitleMaxLength = 50;
     static constexpr int kHelpContext = 1002;
 
-    explicit TfrmAnlegen(TDataModuleNotizen& dataModule, QWidget* parent = nullptr);
+    // drafts: where unsaved text is kept; null keeps none.
+    explicit TfrmAnlegen(TDataModuleNotizen& dataModule, const TDraftStore* drafts = nullptr,
+                         QWidget* parent = nullptr);
 
     TConnectionStatusBar* StatusBar() const { return StatusBarMain; }
 
@@ -27,6 +31,7 @@ public:
 
     // The memo's whole text with CR LF line breaks, as it is stored.
     QString MemoText() const;
+    TDraftKeeper* Drafts() const { return drafts_; }
 
     QToolBar* ToolBarSave = nullptr;
     QAction* BtnSave = nullptr;
@@ -42,4 +47,6 @@ protected:
 
 private:
     TDataModuleNotizen& dm_;
+    TDraftKeeper* drafts_ = nullptr;
+    bool filling_ = false; // the window fills its fields itself: no typing
 };

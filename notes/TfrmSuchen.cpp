@@ -1,8 +1,10 @@
 #include "notes/TfrmSuchen.h"
 
+#include "notes/DraftKeeper.h"
 #include "notes/NoteRules.h"
 #include "notes/TDBNavigator.h"
 #include "notes/TNotizListeModel.h"
+#include "notes/TfrmPapierkorb.h"
 #include "ui/ConnectionStatusBar.h"
 #include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
@@ -30,6 +32,7 @@
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <stdexcept>
@@ -180,7 +183,8 @@ QColor TfrmSuchen::Light3DColour() {
     return light == WindowColour() ? QColor(227, 227, 227) : light;
 }
 
-TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> newNote, QWidget* parent)
+TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> newNote,
+                       const TDraftStore* drafts, QWidget* parent)
     : QMainWindow(parent), dm_(dataModule), newNote_(std::move(newNote)) {
     setObjectName("frmSuchen");
     setWindowTitle(QStringLiteral("Notizenliste"));
@@ -206,6 +210,10 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
         AddButton(ToolBarDatensatz, imgCancel, "BtnCancel", QStringLiteral("Notizbearbeitung abbrechen"));
     ToolBarDatensatz->addSeparator();
     BtnDelete = AddButton(ToolBarDatensatz, imgDelete, "BtnDelete", QStringLiteral("Notiz löschen"));
+    ToolBarDatensatz->addSeparator();
+    BtnPapierkorb = ToolBarDatensatz->addAction(ImageListMain::TrashIcon(), QString());
+    BtnPapierkorb->setObjectName("BtnPapierkorb");
+    BtnPapierkorb->setToolTip(QStringLiteral("Papierkorb: gelöschte Notizen wiederherstellen"));
     addToolBar(Qt::TopToolBarArea, ToolBarDatensatz);
 
     connect(BtnSuchen, &QAction::triggered, this, Guarded([this] { EditSuchenClickBtn(); }));
@@ -214,6 +222,7 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
     connect(BtnEdit, &QAction::triggered, this, Guarded([this] { BtnEditClick(); }));
     connect(BtnCancel, &QAction::triggered, this, Guarded([this] { BtnCancelClick(); }));
     connect(BtnDelete, &QAction::triggered, this, Guarded([this] { BtnDeleteClick(); }));
+    connect(BtnPapierkorb, &QAction::triggered, this, Guarded([this] { BtnPapierkorbClick(); }));
     for (QToolBar* bar : {ToolBarSuchen, ToolBarDatensatz})
         for (QWidget* w : bar->findChildren<QWidget*>())
             w->setFocusPolicy(Qt::NoFocus);
@@ -374,6 +383,36 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
     connect(&liste, &TNotizListe::DataChange, this, [this] { CurrentRowChanged(); });
     ResizeTitleColumn();
 
+    // An edit's text is kept as a draft while it is typed and when the list drops it; saving
+    // or cancelling the edit removes the draft.
+    drafts_ = new TDraftKeeper(
+        drafts, [this] { return EditSnapshot(); }, this);
+    auto typed = [this] {
+        if (!filling_ && DataSetNotizliste().State() == TDataSetState::Edit)
+            drafts_->Changed();
+    };
+    connect(DBEditTitel, &QLineEdit::textEdited, this, typed);
+    connect(DBMemo, &QPlainTextEdit::textChanged, this, typed);
+    connect(&liste, &TNotizListe::EditDropping, this, [this] {
+        drafts_->Changed();
+        drafts_->Flush();
+    });
+    connect(&liste, &TNotizListe::StateChange, this, [this](TDataSetState state) {
+        TNotizListe& l = DataSetNotizliste();
+        if (state == TDataSetState::Edit) {
+            editingId_ = l.Id(l.RecNo());
+        } else {
+            if (state == TDataSetState::Browse && editingId_ > 0)
+                drafts_->Discard(editingId_); // saved or cancelled
+            editingId_ = -1;
+        }
+    });
+    // A commit elsewhere (a note saved, a delete) or a new connection (after a backup) empties
+    // the list; it fills again once the event that did it is over.
+    auto refill = [this] { QTimer::singleShot(0, this, Guarded([this] { Refill(); })); };
+    connect(&dm_.SharedTransaction, &TSharedTransaction::Committed, this, refill);
+    connect(&dm_, &TDataModuleNotizen::Connected, this, refill);
+
     // Keys of the window. F5 lists all notes even while its button is disabled (right after
     // showing, the list is unordered and may be old).
     BtnAlleNotizen->setToolTip(HintWithShortcut(BtnAlleNotizen->toolTip(), QKeySequence(Qt::Key_F5)));
@@ -409,14 +448,21 @@ void TfrmSuchen::FormShow() {
     EditSuchen->clear();
     StatusBarListe->SetText(QString());
     BtnAlleNotizen->setEnabled(false);
-    TDbWaitCursor wait;
-    dm_.ListNotes();
-    AfterListing();
+    {
+        TDbWaitCursor wait;
+        dm_.ListNotes();
+        listing_ = TListing::Unordered;
+        AfterListing();
+    }
+    ShowFirstDraft();
 }
 
 void TfrmSuchen::EditSuchenClickBtn() {
     TDbWaitCursor wait;
-    dm_.SearchNotes(EditSuchen->text());
+    const QString term = EditSuchen->text();
+    dm_.SearchNotes(term);
+    listing_ = TListing::Search;
+    listedTerm_ = term;
     BtnAlleNotizen->setEnabled(true);
     AfterListing();
 }
@@ -430,7 +476,81 @@ void TfrmSuchen::BtnAlleNotizenClick() {
 void TfrmSuchen::ListAllNotes() {
     TDbWaitCursor wait;
     dm_.ListNotesByTitle();
+    listing_ = TListing::ByTitle;
     AfterListing();
+}
+
+void TfrmSuchen::Refill() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!isVisible() || liste.Active() || listing_ == TListing::None || !dm_.Database.Connected())
+        return;
+    const qint64 current = currentId_;
+    {
+        TDbWaitCursor wait;
+        switch (listing_) {
+        case TListing::Unordered:
+            dm_.ListNotes();
+            break;
+        case TListing::ByTitle:
+            dm_.ListNotesByTitle();
+            break;
+        case TListing::Search:
+            dm_.SearchNotes(listedTerm_);
+            break;
+        case TListing::None:
+            return;
+        }
+        AfterListing();
+    }
+    const int row = current > 0 ? liste.Locate(current) : -1;
+    if (row >= 0)
+        liste.MoveTo(row);
+}
+
+// --- drafts ------------------------------------------------------------------------------
+
+std::optional<TDraft> TfrmSuchen::EditSnapshot() const {
+    const TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active() || liste.State() != TDataSetState::Edit || editingId_ <= 0)
+        return std::nullopt;
+    TDraft draft;
+    draft.noteId = editingId_;
+    draft.title = DBEditTitel->text();
+    draft.baseTitle = liste.BaseTitle();
+    draft.baseText = liste.BaseText();
+    // Compared as stored, so that line breaks alone do not make a draft.
+    draft.text = MemoTextToStored(DBMemo->document()->toRawText());
+    if (draft.text == MemoTextToStored(StoredTextToMemo(draft.baseText)))
+        draft.text = draft.baseText;
+    return draft;
+}
+
+void TfrmSuchen::ShowDraftOfCurrentNote() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!drafts_->Enabled() || !liste.Active() || liste.State() != TDataSetState::Browse || liste.RecNo() < 0)
+        return;
+    const std::optional<TDraft> draft = drafts_->Load(liste.Id(liste.RecNo()));
+    if (!draft)
+        return;
+    liste.EditFrom(draft->baseTitle, draft->baseText);
+    filling_ = true;
+    DBEditTitel->setText(draft->title);
+    DBMemo->setPlainText(StoredTextToMemo(draft->text));
+    filling_ = false;
+    UpdateRecord();
+    StatusBarListe->SetText(DraftRestoredText(draft->written) +
+                            QStringLiteral(": „Notizänderung sichern“ speichert ihn"));
+}
+
+void TfrmSuchen::ShowFirstDraft() {
+    TNotizListe& liste = DataSetNotizliste();
+    for (const qint64 id : drafts_->NoteIds()) {
+        const int row = liste.Locate(id);
+        if (row < 0)
+            continue;
+        liste.MoveTo(row);
+        return;
+    }
 }
 
 void TfrmSuchen::ResizeTitleColumn() {
@@ -523,6 +643,28 @@ void TfrmSuchen::BtnDeleteClick() {
     ListAllNotes();
 }
 
+void TfrmSuchen::BtnPapierkorbClick() {
+    if (!dm_.TrashAvailable()) {
+        MessageDlg(TrashUnavailableText(), TMsgDlgType::Information, mbOK, 0, dm_.Schema().detail);
+        return;
+    }
+    TfrmPapierkorb trash(dm_, this);
+    if (trash.exec() == QDialog::Accepted && trash.RestoredId() > 0)
+        ShowRestored(trash.RestoredId(), trash.RestoredTitle());
+}
+
+void TfrmSuchen::ShowRestored(qint64 id, const QString& title) {
+    BtnAlleNotizen->setEnabled(false);
+    EditSuchen->clear();
+    ListAllNotes();
+    TNotizListe& liste = DataSetNotizliste();
+    const int row = liste.Locate(id);
+    if (row >= 0)
+        liste.MoveTo(row);
+    StatusBarListe->SetText(QStringLiteral("Notiz ") + UpperAtoZ(title) +
+                            QStringLiteral(" wurde wiederhergestellt"));
+}
+
 // --- state display and fields ------------------------------------------------------------
 
 void TfrmSuchen::DataSourceNotizListeStateChange(TDataSetState state) {
@@ -544,10 +686,14 @@ void TfrmSuchen::DataSourceNotizListeStateChange(TDataSetState state) {
 
 void TfrmSuchen::CurrentRowChanged() {
     const TNotizListe& liste = DataSetNotizliste();
-    if (liste.Active() && liste.RecNo() >= 0)
+    if (liste.Active() && liste.RecNo() >= 0) {
         fields_->setCurrentIndex(liste.RecNo());
-    else
+        currentId_ = liste.Id(liste.RecNo());
+        if (liste.State() == TDataSetState::Browse && drafts_ && drafts_->Enabled())
+            QTimer::singleShot(0, this, Guarded([this] { ShowDraftOfCurrentNote(); }));
+    } else {
         fields_->revert(); // no current row: the fields go empty
+    }
     SyncGridToRecord();
     UpdateNavigator();
 }

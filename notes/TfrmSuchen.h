@@ -1,10 +1,12 @@
 #pragma once
 // The notes list: grid of titles, navigator and search on the left, the current note on the right.
+#include "store/DraftStore.h"
 #include "store/TDataModuleNotizen.h"
 
 #include <QColor>
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QDataWidgetMapper;
@@ -16,6 +18,8 @@ class QTableView;
 class QToolBar;
 class TConnectionStatusBar;
 class TDBNavigator;
+class TDraftKeeper;
+class TDraftStore;
 class TNotizListeModel;
 
 class TfrmSuchen : public QMainWindow {
@@ -25,12 +29,14 @@ public:
     static constexpr int kMarkerWidth = 20;
 
     // newNote: what Ctrl+N does (the program shows the new-note window); empty: nothing.
+    // drafts: where an unsaved edit is kept; null keeps none.
     explicit TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> newNote = {},
-                        QWidget* parent = nullptr);
+                        const TDraftStore* drafts = nullptr, QWidget* parent = nullptr);
 
     TConnectionStatusBar* StatusBar() const { return StatusBarListe; }
     TNotizListe& DataSetNotizliste() const { return dm_.DataSetNotizliste; }
     TNotizListeModel* Model() const { return model_; }
+    TDraftKeeper* Drafts() const { return drafts_; }
     QString StatusText() const;
 
     // Handlers, public for the program and the tests.
@@ -43,12 +49,18 @@ public:
     void BtnSaveClick();
     void BtnCancelClick();
     void BtnDeleteClick();
+    void BtnPapierkorbClick();
+    // After a note came back from the trash: all notes by title, on that note.
+    void ShowRestored(qint64 id, const QString& title);
     bool FormCloseQuery();
     void FormClose();
     void FocusSearchField(); // Ctrl+F
 
     // Moves to a row of the grid, finishing a change first.
     void GridRowChosen(int row);
+    // Lists again as last listed, on the note that was current, after a commit or a new
+    // connection emptied the list while the window is shown.
+    void Refill();
 
     // Colours of the state display.
     static QColor WindowColour();
@@ -63,6 +75,7 @@ public:
     QAction* BtnEdit = nullptr;
     QAction* BtnCancel = nullptr;
     QAction* BtnDelete = nullptr;
+    QAction* BtnPapierkorb = nullptr;
     QSplitter* Splitter1 = nullptr;
     QWidget* PanelLinks = nullptr;
     QWidget* PanelListe = nullptr;
@@ -88,7 +101,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // How the list was filled last, for Refill.
+    enum class TListing { None, Unordered, ByTitle, Search };
     void AfterListing();
+    std::optional<TDraft> EditSnapshot() const;
+    void ShowDraftOfCurrentNote();
+    void ShowFirstDraft();
     void UpdateRecord(); // writes changed field contents into the row being edited
     void CurrentRowChanged();
     void SyncGridToRecord();
@@ -100,4 +118,10 @@ private:
     TNotizListeModel* model_ = nullptr;
     QDataWidgetMapper* fields_ = nullptr; // title, text and stamp follow the current row
     std::function<void()> newNote_;
+    TDraftKeeper* drafts_ = nullptr;
+    bool filling_ = false;  // the window fills the fields itself: no typing
+    qint64 editingId_ = -1; // the note being edited, for its draft
+    qint64 currentId_ = -1; // the note last current, for Refill
+    TListing listing_ = TListing::None;
+    QString listedTerm_;
 };

@@ -307,16 +307,23 @@ constexpr std::array<Draw, ImageListMain::Count> kPictures = {
     drawConnected, drawListAll, drawDelete,  drawCancel,     drawEdit, drawAdmin,
     drawRestore,   drawBackup,  drawUpdate,  drawHelp};
 
-QPixmap render(int index, int size) {
+QPixmap renderWith(Draw draw, int size) {
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
-    if (index < 0 || index >= ImageListMain::Count)
-        return pm;
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
-    kPictures[std::size_t(index)](p);
+    draw(p);
     return pm;
+}
+
+QPixmap render(int index, int size) {
+    if (index < 0 || index >= ImageListMain::Count) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        return pm;
+    }
+    return renderWith(kPictures[std::size_t(index)], size);
 }
 
 void drawTray(QPainter& p) {
@@ -351,9 +358,26 @@ void drawTray(QPainter& p) {
     p.drawEllipse(QPointF(16.5, 7), 5.5, 5.5);
 }
 
+// The waste bin with a green arrow turning out of it: what was deleted comes back.
+void drawTrash(QPainter& p) {
+    p.save();
+    p.translate(0, 3);
+    p.scale(0.8, 0.8);
+    drawDelete(p);
+    p.restore();
+    arrowArc(p, {10.5, 5.5}, 4, 200, -230, QColor(20, 150, 40));
+}
+
 } // namespace
 
 namespace ImageListMain {
+
+QIcon TrashIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48})
+        icon.addPixmap(renderWith(drawTrash, size));
+    return icon;
+}
 
 QPixmap Pixmap(int index) {
     static std::array<QPixmap, Count> cache;

@@ -27,6 +27,7 @@ constexpr int Count = 16;
 QPixmap Pixmap(int index);           // 16 x 16; an index out of range gives a transparent picture
 QPixmap Pixmap(int index, int size); // the same picture drawn at another size
 QIcon Icon(int index);               // 16 x 16 plus larger renderings
+QIcon TrashIcon();                   // the trash: a waste bin with a green arrow out of it
 QIcon TrayIcon();                    // yellow note sheet with a teal push-pin, 32 x 32 and others
 QPixmap TrayPixmap(int size = 32);
 } // namespace ImageListMain

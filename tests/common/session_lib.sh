@@ -320,6 +320,26 @@ copied_field_text() {
   timeout 5 xclip -selection clipboard -o 2>/dev/null
 }
 
+# keys <window> <key>...: the keys typed into the window once it has the focus.
+keys() {
+  timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null
+  shift
+  xdotool key --delay 60 "$@"
+}
+
+# field_text <window> <x> <y>: the text of the field there, after clicking it, through the
+# clipboard. A copy of an empty field would leave the clipboard as it was: a mark typed at the
+# end and removed again tells them apart.
+field_text() {
+  local text
+  click_in "$1" "$2" "$3"
+  xdotool key End
+  type_text "#"
+  text=$(copied_field_text)
+  xdotool key End BackSpace
+  echo "${text%#}"
+}
+
 # sql <script> <database>. With the program's own engine configuration and lock files once it
 # has run, so the database can be read while the program has it open.
 sql() {

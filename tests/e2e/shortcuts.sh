@@ -14,23 +14,6 @@ copy_program "$BIN" "$work/prog"
 DB="$work/prog/notizen.gdb"
 seed_database "$DB" "'Termin', 'Zahnarzt am Dienstag'" "'Einkauf', 'Milch und Brot'"
 
-keys() {
-  timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null
-  shift
-  xdotool key --delay 60 "$@"
-}
-# The text of a field after clicking it, through the clipboard. A copy of an empty field would
-# leave the clipboard as it was: a mark typed at the end and removed again tells them apart.
-field_text() {
-  local text
-  click_in "$1" "$2" "$3"
-  xdotool key End
-  type_text "#"
-  text=$(copied_field_text)
-  xdotool key End BackSpace
-  echo "${text%#}"
-}
-
 begin "X server and tray host"
 e2e_display
 e2e_program "$work/prog" program.log
