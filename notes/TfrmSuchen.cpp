@@ -432,6 +432,11 @@ void TfrmSuchen::FocusSearchField() {
     EditSuchen->selectAll();
 }
 
+void TfrmSuchen::SearchFor(const QString& term) {
+    EditSuchen->setText(term);
+    EditSuchenClickBtn();
+}
+
 QString TfrmSuchen::StatusText() const {
     return StatusBarListe->Text();
 }

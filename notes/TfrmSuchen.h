@@ -55,6 +55,9 @@ public:
     bool FormCloseQuery();
     void FormClose();
     void FocusSearchField(); // Ctrl+F
+    // A search asked for from outside (the command line of a later start): the term goes into
+    // the search field and is searched at once.
+    void SearchFor(const QString& term);
 
     // Moves to a row of the grid, finishing a change first.
     void GridRowChosen(int row);
