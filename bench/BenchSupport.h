@@ -11,6 +11,8 @@
 inline bool RunBenchmarks(int& argc, char** argv, const std::function<void()>& setUp) {
     if (qEnvironmentVariableIsEmpty("ZW_BIN_DIR"))
         qputenv("ZW_BIN_DIR", QByteArray(ZW_BIN_DIR));
+    if (qEnvironmentVariableIsEmpty("ZW_SOURCE_DIR"))
+        qputenv("ZW_SOURCE_DIR", QByteArray(ZW_SOURCE_DIR));
     benchmark::Initialize(&argc, argv);
     try {
         setUp();

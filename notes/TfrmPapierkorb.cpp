@@ -111,8 +111,8 @@ void TfrmPapierkorb::CurrentEntryChanged() {
     const int row = GridPapierkorb->currentRow();
     const bool chosen = row >= 0 && row < static_cast<int>(entries_.size());
     BtnWiederherstellen->setEnabled(chosen);
-    MemoPapierkorb->setPlainText(
-        chosen ? StoredTextToMemo(ReadTrashText(dm_, entries_[std::size_t(row)].number)) : QString());
+    MemoPapierkorb->setPlainText(chosen ? StoredTextToMemo(ReadTrashText(dm_, entries_[std::size_t(row)]))
+                                        : QString());
 }
 
 void TfrmPapierkorb::BtnWiederherstellenClick() {
@@ -122,7 +122,7 @@ void TfrmPapierkorb::BtnWiederherstellenClick() {
     const TTrashEntry& e = entries_[std::size_t(row)];
     {
         TDbWaitCursor wait;
-        restoredId_ = RestoreFromTrash(dm_, e.number);
+        restoredId_ = RestoreFromTrash(dm_, e);
     }
     restoredTitle_ = e.title;
     accept();

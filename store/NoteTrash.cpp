@@ -3,31 +3,49 @@
 #include "store/SchemaRules.h"
 #include "store/StoreInternals.h"
 
+#include <optional>
+
 namespace {
 
+// An entry is the note's id and the time of its deletion.
+const QString kEntry = QStringLiteral(" where ID = ? and GELOESCHT = ?");
 const QString kReadTrash = QStringLiteral(
-    "select NR, ID, TITEL, ZEITSTEMPEL, GELOESCHT from TBLPAPIERKORB order by GELOESCHT desc, NR desc");
-const QString kReadTrashText = QStringLiteral("select BEMERKUNG from TBLPAPIERKORB where NR = ?");
-const QString kTrashNoteId = QStringLiteral(
-    "select p.ID, (select count(*) from TBLNOTIZEN n where n.ID = p.ID) from TBLPAPIERKORB p where p.NR = ?");
+    "select ID, TITEL, ZEITSTEMPEL, GELOESCHT from TBLPAPIERKORB order by GELOESCHT desc, ID desc");
+const QString kReadTrashText = QStringLiteral("select first 1 BEMERKUNG from TBLPAPIERKORB") + kEntry;
+const QString kEntryThere = QStringLiteral("select count(*) from TBLPAPIERKORB") + kEntry;
+const QString kIdTaken = QStringLiteral("select count(*) from TBLNOTIZEN where ID = ?");
 const QString kNewNoteId = QStringLiteral("select gen_id(GEN_TBLNOTIZEN_ID, 1) from rdb$database");
-const QString kRestore = QStringLiteral("insert into TBLNOTIZEN (ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL) "
-                                        "select ?, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL from TBLPAPIERKORB "
-                                        "where NR = ?");
-const QString kRemoveEntry = QStringLiteral("delete from TBLPAPIERKORB where NR = ?");
+const QString kRestore =
+    QStringLiteral("insert into TBLNOTIZEN (ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL) "
+                   "select first 1 ?, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL from TBLPAPIERKORB") +
+    kEntry;
+const QString kRemoveEntry = QStringLiteral("delete from TBLPAPIERKORB") + kEntry;
+
+constexpr qint64 kTicksPerDay = 864000000; // ISC_TIME counts 1/10000 s
+
+qint64 KeyOf(const ISC_TIMESTAMP& t) {
+    return qint64(t.timestamp_date) * kTicksPerDay + qint64(t.timestamp_time);
+}
+ISC_TIMESTAMP TimestampOf(qint64 key) {
+    ISC_TIMESTAMP t;
+    t.timestamp_date = ISC_DATE(key / kTicksPerDay);
+    t.timestamp_time = ISC_TIME(key % kTicksPerDay);
+    return t;
+}
 
 QDateTime StampAt(const fb::Statement& s, int c) {
     return s.IsNull(c) ? QDateTime() : fb::ToDateTime(s.AsTimestamp(c));
 }
 
-// One statement with up to two integer parameters, run in tr.
-void Run(fb::Attachment& att, fb::Transaction& tr, int dialect, const QString& sql, qint64 a, qint64 b = -1) {
-    fb::Statement s(att);
+// A statement whose last two parameters name the entry; first, when given, goes before them.
+void Prepare(fb::Statement& s, fb::Transaction& tr, int dialect, const QString& sql, const TTrashEntry& entry,
+             std::optional<qint64> first = std::nullopt) {
     s.Prepare(tr, sql, dialect);
-    s.SetInt64(0, a);
-    if (b >= 0)
-        s.SetInt64(1, b);
-    s.Execute(tr);
+    int i = 0;
+    if (first)
+        s.SetInt64(i++, *first);
+    s.SetInt64(i++, entry.noteId);
+    s.SetTimestamp(i, TimestampOf(entry.deletedKey));
 }
 
 } // namespace
@@ -48,11 +66,11 @@ std::vector<TTrashEntry> ReadTrash(TDataModuleNotizen& dataModule) {
     std::vector<TTrashEntry> entries;
     while (s.Fetch()) {
         TTrashEntry e;
-        e.number = s.AsInt64(0);
-        e.noteId = s.IsNull(1) ? 0 : s.AsInt64(1);
-        e.title = s.IsNull(2) ? QString() : s.AsString(2);
-        e.stamp = StampAt(s, 3);
-        e.deleted = StampAt(s, 4);
+        e.noteId = s.IsNull(0) ? 0 : s.AsInt64(0);
+        e.title = s.IsNull(1) ? QString() : s.AsString(1);
+        e.stamp = StampAt(s, 2);
+        e.deleted = StampAt(s, 3);
+        e.deletedKey = KeyOf(s.AsTimestamp(3));
         entries.push_back(e);
     }
     s.CloseCursor();
@@ -60,13 +78,12 @@ std::vector<TTrashEntry> ReadTrash(TDataModuleNotizen& dataModule) {
     return entries;
 }
 
-QString ReadTrashText(TDataModuleNotizen& dataModule, qint64 number) {
+QString ReadTrashText(TDataModuleNotizen& dataModule, const TTrashEntry& entry) {
     fb::Attachment& att = ConnectedAttachment(dataModule);
     fb::Transaction tr;
     tr.Start(att, fb::Transaction::SharedTpb());
     fb::Statement s(att);
-    s.Prepare(tr, kReadTrashText, dataModule.Database.SqlDialect());
-    s.SetInt64(0, number);
+    Prepare(s, tr, dataModule.Database.SqlDialect(), kReadTrashText, entry);
     s.Execute(tr);
     QString text;
     if (s.Fetch() && !s.IsNull(0))
@@ -76,34 +93,38 @@ QString ReadTrashText(TDataModuleNotizen& dataModule, qint64 number) {
     return text;
 }
 
-qint64 RestoreFromTrash(TDataModuleNotizen& dataModule, qint64 number) {
+qint64 RestoreFromTrash(TDataModuleNotizen& dataModule, const TTrashEntry& entry) {
     fb::Attachment& att = ConnectedAttachment(dataModule);
     const int dialect = dataModule.Database.SqlDialect();
     fb::Transaction tr; // rolled back by its destructor when a step fails
     tr.Start(att, fb::Transaction::SharedTpb());
-    qint64 id = 0;
-    bool taken = true;
     {
-        fb::Statement s(att);
-        s.Prepare(tr, kTrashNoteId, dialect);
-        s.SetInt64(0, number);
-        s.Execute(tr);
-        if (!s.Fetch())
+        fb::Statement there(att);
+        Prepare(there, tr, dialect, kEntryThere, entry);
+        there.Execute(tr);
+        if (!there.Fetch() || there.AsInt64(0) == 0)
             throw fb::Error("Die Notiz ist nicht mehr im Papierkorb");
-        taken = s.IsNull(0) || s.AsInt64(1) > 0;
-        id = s.IsNull(0) ? 0 : s.AsInt64(0);
-        s.CloseCursor();
     }
-    if (taken) {
-        fb::Statement s(att);
-        s.Prepare(tr, kNewNoteId, dialect);
-        s.Execute(tr);
-        s.Fetch();
-        id = s.AsInt64(0);
-        s.CloseCursor();
+    qint64 id = entry.noteId;
+    {
+        fb::Statement taken(att);
+        taken.Prepare(tr, kIdTaken, dialect);
+        taken.SetInt64(0, id);
+        taken.Execute(tr);
+        if (id <= 0 || (taken.Fetch() && taken.AsInt64(0) > 0)) {
+            fb::Statement next(att);
+            next.Prepare(tr, kNewNoteId, dialect);
+            next.Execute(tr);
+            next.Fetch();
+            id = next.AsInt64(0);
+        }
     }
-    Run(att, tr, dialect, kRestore, id, number);
-    Run(att, tr, dialect, kRemoveEntry, number);
+    fb::Statement restore(att);
+    Prepare(restore, tr, dialect, kRestore, entry, id);
+    restore.Execute(tr);
+    fb::Statement remove(att);
+    Prepare(remove, tr, dialect, kRemoveEntry, entry);
+    remove.Execute(tr);
     tr.Commit();
     return id;
 }

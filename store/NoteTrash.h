@@ -8,8 +8,8 @@
 class TDataModuleNotizen;
 
 struct TTrashEntry {
-    qint64 number = 0; // the entry's own key
     qint64 noteId = 0;
+    qint64 deletedKey = 0; // the time of deletion as stored, to find the entry again
     QString title;
     QDateTime stamp; // the note's creation stamp
     QDateTime deleted;
@@ -18,7 +18,7 @@ struct TTrashEntry {
 // The entries, the latest deletion first; entries older than the retention go first.
 std::vector<TTrashEntry> ReadTrash(TDataModuleNotizen& dataModule);
 // The text of an entry (empty when it is gone).
-QString ReadTrashText(TDataModuleNotizen& dataModule, qint64 number);
+QString ReadTrashText(TDataModuleNotizen& dataModule, const TTrashEntry& entry);
 // Puts the note back with its title, text, picture and stamp, under its old id unless another
 // note has it now, and takes it out of the trash; committed. Returns the note's id.
-qint64 RestoreFromTrash(TDataModuleNotizen& dataModule, qint64 number);
+qint64 RestoreFromTrash(TDataModuleNotizen& dataModule, const TTrashEntry& entry);

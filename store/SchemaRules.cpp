@@ -31,26 +31,21 @@ std::optional<TSchemaStep> TrashStep(const TSchemaFacts& facts) {
         return std::nullopt;
     TSchemaStep step;
     step.version = 2;
+    // No key, no index and no generator: each would cost every delete another page written at
+    // its commit. An entry is found by the note's id and the time of its deletion.
     step.statements
-        << QStringLiteral("CREATE GENERATOR GEN_TBLPAPIERKORB_NR")
         << QStringLiteral("CREATE TABLE TBLPAPIERKORB (\n"
-                          "  NR BIGINT NOT NULL,\n"
                           "  ID BIGINT,\n") +
-               columns.join(u'\n') +
-               QStringLiteral("\n  GELOESCHT TIMESTAMP NOT NULL,\n"
-                              "  CONSTRAINT PK_TBLPAPIERKORB PRIMARY KEY (NR)\n)")
-        << QStringLiteral("CREATE DESCENDING INDEX IDX_TBLPAPIERKORB_GELOESCHT ON TBLPAPIERKORB (GELOESCHT)")
+               columns.join(u'\n') + QStringLiteral("\n  GELOESCHT TIMESTAMP NOT NULL\n)")
         << QStringLiteral(
                "CREATE TRIGGER TBLNOTIZEN_PAPIERKORB FOR TBLNOTIZEN ACTIVE AFTER DELETE POSITION 0 AS\n"
                "BEGIN\n"
-               "  INSERT INTO TBLPAPIERKORB (NR, ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL, GELOESCHT)\n"
-               "  VALUES (GEN_ID(GEN_TBLPAPIERKORB_NR, 1), OLD.ID, OLD.TITEL, OLD.BEMERKUNG, OLD.BILD,\n"
-               "          OLD.ZEITSTEMPEL, CURRENT_TIMESTAMP);\n"
+               "  INSERT INTO TBLPAPIERKORB (ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL, GELOESCHT)\n"
+               "  VALUES (OLD.ID, OLD.TITEL, OLD.BEMERKUNG, OLD.BILD, OLD.ZEITSTEMPEL, CURRENT_TIMESTAMP);\n"
                "END")
         // Whoever deletes, the trigger may fill the trash; whoever may delete notes may see and
         // restore what is there.
-        << QStringLiteral("GRANT INSERT ON TBLPAPIERKORB TO TRIGGER TBLNOTIZEN_PAPIERKORB")
-        << QStringLiteral("GRANT USAGE ON GENERATOR GEN_TBLPAPIERKORB_NR TO TRIGGER TBLNOTIZEN_PAPIERKORB");
+        << QStringLiteral("GRANT INSERT ON TBLPAPIERKORB TO TRIGGER TBLNOTIZEN_PAPIERKORB");
     for (const QString& grantee : facts.deleters)
         step.statements << QStringLiteral("GRANT SELECT, DELETE ON TBLPAPIERKORB TO ") + grantee;
     step.statements
