@@ -1,6 +1,9 @@
 #include "notes/TNotizListeModel.h"
 
 #include "notes/NoteRules.h"
+#include "ui/ErrorDisplay.h"
+
+#include <QTimer>
 
 TNotizListeModel::TNotizListeModel(TNotizListe& liste, QObject* parent)
     : QAbstractTableModel(parent), liste_(liste) {
@@ -12,6 +15,13 @@ TNotizListeModel::TNotizListeModel(TNotizListe& liste, QObject* parent)
     connect(&liste_, &TNotizListe::RowAboutToBeRemoved, this,
             [this](int row) { beginRemoveRows({}, row, row); });
     connect(&liste_, &TNotizListe::RowRemoved, this, [this] { endRemoveRows(); });
+    connect(&liste_, &TNotizListe::RowsAboutToBeRemoved, this,
+            [this](int first, int last) { beginRemoveRows({}, first, last); });
+    connect(&liste_, &TNotizListe::RowsRemoved, this, [this] { endRemoveRows(); });
+    connect(&liste_, &TNotizListe::RowsLoaded, this, [this](int first, int last) {
+        if (first <= last && last < rowCount())
+            emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    });
     connect(&liste_, &TNotizListe::RowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount())
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
@@ -63,6 +73,8 @@ QVariant TNotizListeModel::data(const QModelIndex& index, int role) const {
     case kMarkerColumn:
         return role == Qt::UserRole ? QVariant(static_cast<int>(MarkerAt(row))) : QVariant();
     case kTitleColumn:
+        if ((role == Qt::DisplayRole || role == Qt::ToolTipRole) && !liste_.Loaded(row))
+            WantRow(row);
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
             return liste_.Title(row);
         if (role == Qt::BackgroundRole && titleBackground_.isValid())
@@ -128,8 +140,22 @@ Qt::ItemFlags TNotizListeModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable; // never edited in the grid itself
 }
 
+void TNotizListeModel::WantRow(int row) const {
+    const bool asked = wanted_ >= 0;
+    wanted_ = qMax(wanted_, row);
+    if (asked)
+        return;
+    QTimer::singleShot(0, const_cast<TNotizListeModel*>(this), Guarded([this] {
+                           const int row = std::exchange(wanted_, -1);
+                           if (row >= 0)
+                               liste_.Prefetch(row);
+                       }));
+}
+
+// Rows counted before they are read are in the model already; only a listing whose count is
+// not known yet grows as the grid scrolls.
 bool TNotizListeModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && liste_.CanFetchMore();
+    return !parent.isValid() && liste_.CanFetchMore() && !liste_.TotalKnown();
 }
 
 void TNotizListeModel::fetchMore(const QModelIndex& parent) {

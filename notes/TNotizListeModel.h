@@ -42,7 +42,10 @@ public:
 private:
     void MarkersChanged();
     bool IsCurrent(int row) const;
+    // A row the grid shows before it is read: read once the painting is over.
+    void WantRow(int row) const;
 
     TNotizListe& liste_;
     QColor titleBackground_;
+    mutable int wanted_ = -1; // the row a read is asked for, -1 when none
 };

@@ -17,3 +17,11 @@ QString BuildSearchStatement(const QString& term) {
 QString BuildDeleteStatement(qint64 id) {
     return QStringLiteral("delete from tblnotizen where  tblnotizen.id = ") + QString::number(id);
 }
+
+QString CountStatement(const QString& selectSql) {
+    QString body = selectSql.trimmed();
+    const qsizetype order = body.lastIndexOf(QStringLiteral(" order by "), -1, Qt::CaseInsensitive);
+    if (order > 0 && !body.mid(order).contains(u'\''))
+        body.truncate(order);
+    return QStringLiteral("select count(*) from (") + body + u')';
+}

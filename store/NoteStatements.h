@@ -16,6 +16,9 @@ QString BuildSearchStatement(const QString& term);
 
 QString BuildDeleteStatement(qint64 id);
 
+// The number of rows a listing's select statement gives (its ordering left out).
+QString CountStatement(const QString& selectSql);
+
 // The export: every note in title order, equal titles by id.
 inline const QString kSelectNotesForExport =
     QStringLiteral("select id, titel, bemerkung, zeitstempel from tblnotizen order by titel, id");

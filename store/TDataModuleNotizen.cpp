@@ -605,6 +605,9 @@ void TDataModuleNotizen::ListNotesByTitle() {
 void TDataModuleNotizen::SearchNotes(const QString& term) {
     OpenNoteList(BuildSearchStatement(term));
 }
+void TDataModuleNotizen::ListNoteIds(const QString& term, const std::vector<qint64>& ids) {
+    DataSetNotizliste.OpenIds(QStringLiteral("-- found in memory: ") + term, ids);
+}
 
 QString ClientVersionNumbers(const QString& text) {
     // "LI-V6.3.11.33637 Firebird 3.0": the V part carries the old compatible major and minor

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 class TDatabase;
 class TSharedTransaction;
@@ -168,11 +169,22 @@ public:
     bool Active() const;
     TDataSetState State() const;
 
+    // The rows listed: the select statement's rows, or notes given by their ids (a search done in
+    // memory), in that order; the id list is known whole at once.
+    void OpenIds(const QString& description, const std::vector<qint64>& ids);
+
     // Forward-fetching buffer: rows are fetched as they are needed.
-    int RowCount() const; // rows held so far (an inserted row included)
+    int RowCount() const; // rows known so far (an inserted row included), read or not
     bool CanFetchMore() const;
-    int FetchMore(int count); // returns the number of rows added
+    int FetchMore(int count); // returns the number of rows read
     bool IsEmpty() const;
+    // Counts the rows of the select statement, so that every row is known before it is read
+    // (placeholders, read when needed). Nothing when the count is known already.
+    void KnowTotal();
+    bool TotalKnown() const;
+    // Whether a known row has been read; Prefetch reads it (and its neighbours).
+    bool Loaded(int row) const;
+    void Prefetch(int row);
 
     int RecNo() const; // current row, -1 when none
     // Moving finishes an edit first: saved when changed, abandoned otherwise.
@@ -184,7 +196,8 @@ public:
     bool Bof() const; // begin mark (after open, First, or Prior that found nothing)
     bool Eof() const; // end mark (after Last, or Next that found nothing)
 
-    // Values of any held row, for the grid; the text blob is not read here.
+    // Values of any read row, for the grid (empty for a row not read yet); the text blob is not
+    // read here.
     qint64 Id(int row) const;
     QString Title(int row) const;
 
@@ -231,7 +244,10 @@ signals:
     void RowsInserted();
     void RowAboutToBeRemoved(int row);
     void RowRemoved();
-    void RowChanged(int row); // the held values of a row changed (after a save or cancel)
+    void RowsAboutToBeRemoved(int first, int last); // placeholders of rows gone since the count
+    void RowsRemoved();
+    void RowsLoaded(int first, int last); // placeholders read: their values are there now
+    void RowChanged(int row);             // the held values of a row changed (after a save or cancel)
 
 public:
     struct Impl;
@@ -317,6 +333,8 @@ public:
     void ListNotes();        // in the database's order
     void ListNotesByTitle(); // ordered by title
     void SearchNotes(const QString& term);
+    // The notes a search found in memory, in this order.
+    void ListNoteIds(const QString& term, const std::vector<qint64>& ids);
 
     // A connection that broke is made anew first.
     TDatabaseInfo DatabaseInfo();

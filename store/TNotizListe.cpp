@@ -2,10 +2,12 @@
 // buffer. Per row only the id, the title, the blob ids and the time stamp are held; the text
 // blob is read for the current row only.
 #include "store/FieldText.h"
+#include "store/NoteStatements.h"
 #include "store/SqlParams.h"
 #include "store/StoreInternals.h"
 
 #include <QtDebug>
+#include <unordered_map>
 
 namespace {
 
@@ -60,6 +62,8 @@ struct Row {
     fb::BlobId bild;
     ISC_TIMESTAMP stamp{0, 0};
     bool idNull = true, titleNull = true, textNull = true, bildNull = true, stampNull = true;
+    // A row known to be listed but not read yet (the count is known before the rows are).
+    bool loaded = true;
     // the text itself when the stored blob id is not known (after a post without refresh)
     std::shared_ptr<const QString> knownText;
 };
@@ -88,6 +92,13 @@ struct TNotizListe::Impl : TTransactionClient {
     int col[5] = {-1, -1, -1, -1, -1};
     std::vector<Row> rows;
     int cur = -1;
+    // Where the rows come from: the cursor of the select statement, whose first `fetched` rows
+    // are read (the rest of `rows` are placeholders once the count is known), or a list of ids
+    // read in batches in any order.
+    int fetched = 0;
+    bool totalKnown = false;
+    bool byIds = false;
+    std::vector<qint64> ids;
     TDataSetState state = TDataSetState::Inactive;
     bool bof = false, eof = false;
 
@@ -165,6 +176,9 @@ struct TNotizListe::Impl : TTransactionClient {
             cursor->CloseCursor();
         emit q->AboutToReset();
         std::vector<Row>().swap(rows);
+        std::vector<qint64>().swap(ids);
+        fetched = 0;
+        totalKnown = byIds = false;
         cur = -1;
         bof = eof = false;
         edit = editBase = Row{};
@@ -215,17 +229,83 @@ struct TNotizListe::Impl : TTransactionClient {
         return fetched;
     }
 
+    // Reads up to count rows from the cursor: into the placeholders first, then as new rows.
+    // At the cursor's end, placeholders left over (rows deleted since the count) go.
     int Fetch(int count) {
-        std::vector<Row> fetched = FetchRows(count);
-        if (fetched.empty())
-            return 0;
-        const int first = static_cast<int>(rows.size());
-        const int added = static_cast<int>(fetched.size());
-        emit q->RowsAboutToBeInserted(first, first + added - 1);
-        rows.insert(rows.end(), std::make_move_iterator(fetched.begin()),
-                    std::make_move_iterator(fetched.end()));
-        emit q->RowsInserted();
-        return added;
+        std::vector<Row> got = FetchRows(count);
+        const int n = static_cast<int>(got.size());
+        int taken = 0;
+        const int firstFilled = fetched;
+        for (; taken < n && fetched < static_cast<int>(rows.size()); ++taken)
+            rows[std::size_t(fetched++)] = std::move(got[std::size_t(taken)]);
+        if (fetched > firstFilled)
+            emit q->RowsLoaded(firstFilled, fetched - 1);
+        if (taken < n) {
+            const int first = static_cast<int>(rows.size());
+            emit q->RowsAboutToBeInserted(first, first + n - taken - 1);
+            rows.insert(rows.end(), std::make_move_iterator(got.begin() + taken),
+                        std::make_move_iterator(got.end()));
+            fetched += n - taken;
+            emit q->RowsInserted();
+        }
+        if ((!cursor || !cursor->CursorOpen()) && fetched < static_cast<int>(rows.size())) {
+            emit q->RowsAboutToBeRemoved(fetched, static_cast<int>(rows.size()) - 1);
+            rows.resize(std::size_t(fetched));
+            if (cur >= fetched)
+                cur = fetched - 1;
+            emit q->RowsRemoved();
+        }
+        return n;
+    }
+
+    // Reads the rows of the ids around row that are not read yet (one statement per batch).
+    void LoadIds(int row) {
+        const int first = qMax(0, row - kStepFetch / 4);
+        const int last = qMin(static_cast<int>(rows.size()) - 1, first + kStepFetch - 1);
+        QStringList wanted;
+        for (int i = first; i <= last; ++i)
+            if (!rows[std::size_t(i)].loaded)
+                wanted << QString::number(ids[std::size_t(i)]);
+        if (wanted.isEmpty())
+            return;
+        fb::Statement s(Att());
+        s.Prepare(Tr(), QStringLiteral("select * from tblnotizen where id in (%1)").arg(wanted.join(u',')),
+                  db.SqlDialect());
+        s.Execute(Tr());
+        int c[5] = {-1, -1, -1, -1, -1};
+        for (int k = 0; k < s.ColumnCount(); ++k)
+            if (const Field f = FieldOf(s.ColumnName(k)); f != FUnknown && c[f] < 0)
+                c[f] = k;
+        std::unordered_map<qint64, Row> read;
+        while (s.Fetch()) {
+            Row r = ReadRow(s, c);
+            read.emplace(r.id, std::move(r));
+        }
+        for (int i = first; i <= last; ++i) {
+            Row& r = rows[std::size_t(i)];
+            if (r.loaded)
+                continue;
+            const auto found = read.find(ids[std::size_t(i)]);
+            // A note deleted since it was found stays an empty row: nothing to show or change.
+            r = found != read.end() ? std::move(found->second) : Row{};
+            r.loaded = true;
+        }
+        emit q->RowsLoaded(first, last);
+    }
+
+    // The row is read (fetching from the cursor or reading its batch); false when it is past the end.
+    bool EnsureLoaded(int row) {
+        if (row < 0)
+            return false;
+        if (byIds) {
+            if (row >= static_cast<int>(rows.size()))
+                return false;
+            LoadIds(row);
+            return true;
+        }
+        while (row >= fetched && cursor && cursor->CursorOpen())
+            Fetch(qMax(kStepFetch, row - fetched + 1));
+        return row < static_cast<int>(rows.size()) && row < fetched;
     }
 
     void LoadMeta() {
@@ -390,6 +470,8 @@ struct TNotizListe::Impl : TTransactionClient {
             saved.knownText = std::make_shared<const QString>(editBaseText);
         staleBlobIds = false;
         rows[cur] = saved;
+        if (byIds)
+            ids[std::size_t(cur)] = saved.id;
         InvalidateCache();
         textChanged = modified = false;
         SetState(TDataSetState::Browse);
@@ -407,6 +489,10 @@ struct TNotizListe::Impl : TTransactionClient {
             const int removed = cur;
             emit q->RowAboutToBeRemoved(removed);
             rows.erase(rows.begin() + removed);
+            if (byIds)
+                ids.erase(ids.begin() + removed);
+            else if (removed < fetched)
+                --fetched;
             if (cur >= static_cast<int>(rows.size()))
                 cur = static_cast<int>(rows.size()) - 1;
             textChanged = modified = false;
@@ -492,6 +578,9 @@ void TNotizListe::Open() {
         emit Reset();
         throw;
     }
+    d_->fetched = static_cast<int>(d_->rows.size());
+    d_->totalKnown = !d_->cursor->CursorOpen(); // read to its end already
+    d_->byIds = false;
     d_->cur = d_->rows.empty() ? -1 : 0;
     d_->bof = true;
     d_->eof = d_->rows.empty();
@@ -500,6 +589,73 @@ void TNotizListe::Open() {
     emit Reset();
     emit StateChange(d_->state);
     emit DataChange();
+}
+
+void TNotizListe::OpenIds(const QString& description, const std::vector<qint64>& ids) {
+    Close();
+    d_->cursor.reset();
+    d_->selectSql = description;
+    d_->tr.impl()->EnsureActive();
+    emit AboutToReset();
+    Row placeholder;
+    placeholder.loaded = false;
+    d_->rows.assign(ids.size(), placeholder);
+    d_->ids = ids;
+    d_->byIds = d_->totalKnown = true;
+    d_->fetched = 0;
+    try {
+        d_->LoadMeta();
+        if (!ids.empty())
+            d_->LoadIds(0);
+    } catch (...) {
+        d_->rows.clear();
+        d_->ids.clear();
+        d_->byIds = d_->totalKnown = false;
+        emit Reset();
+        throw;
+    }
+    d_->cur = d_->rows.empty() ? -1 : 0;
+    d_->bof = true;
+    d_->eof = d_->rows.empty();
+    d_->InvalidateCache();
+    d_->state = TDataSetState::Browse;
+    emit Reset();
+    emit StateChange(d_->state);
+    emit DataChange();
+}
+
+void TNotizListe::KnowTotal() {
+    if (!Active() || d_->totalKnown)
+        return;
+    d_->totalKnown = true;
+    if (!d_->cursor || !d_->cursor->CursorOpen())
+        return;
+    fb::Statement s(d_->Att());
+    s.Prepare(d_->Tr(), CountStatement(d_->selectSql), d_->db.SqlDialect());
+    s.Execute(d_->Tr());
+    const qint64 total = s.Fetch() ? s.AsInt64(0) : 0;
+    s.CloseCursor();
+    const int held = static_cast<int>(d_->rows.size());
+    if (total <= held)
+        return; // rows went meanwhile: the cursor's end tells
+    emit RowsAboutToBeInserted(held, static_cast<int>(total) - 1);
+    Row placeholder;
+    placeholder.loaded = false;
+    d_->rows.resize(std::size_t(total), placeholder);
+    emit RowsInserted();
+}
+
+bool TNotizListe::TotalKnown() const {
+    return d_->totalKnown;
+}
+
+bool TNotizListe::Loaded(int row) const {
+    return row >= 0 && row < RowCount() && d_->rows[std::size_t(row)].loaded;
+}
+
+void TNotizListe::Prefetch(int row) {
+    if (Active())
+        d_->EnsureLoaded(qMin(row, RowCount() - 1));
 }
 
 void TNotizListe::Close() {
@@ -516,7 +672,7 @@ int TNotizListe::RowCount() const {
     return static_cast<int>(d_->rows.size());
 }
 bool TNotizListe::CanFetchMore() const {
-    return Active() && d_->cursor && d_->cursor->CursorOpen();
+    return Active() && !d_->byIds && d_->cursor && d_->cursor->CursorOpen();
 }
 
 int TNotizListe::FetchMore(int count) {
@@ -538,12 +694,12 @@ void TNotizListe::MoveTo(int row) {
     const int removed = d_->FinishEdit();
     if (removed >= 0 && row > removed)
         --row;
-    while (row >= RowCount() && CanFetchMore())
-        d_->Fetch(qMax(kStepFetch, row - RowCount() + 1));
+    d_->EnsureLoaded(row);
     if (row >= RowCount())
         row = RowCount() - 1;
     if (row < 0)
         row = RowCount() > 0 ? 0 : -1;
+    d_->EnsureLoaded(row);
     d_->bof = d_->eof = false;
     if (row != d_->cur) {
         d_->cur = row;
@@ -571,6 +727,7 @@ void TNotizListe::Prior() {
     if (d_->cur <= 0) {
         d_->bof = true;
     } else {
+        d_->EnsureLoaded(d_->cur - 1);
         --d_->cur;
         d_->bof = false;
         d_->InvalidateCache();
@@ -583,9 +740,7 @@ void TNotizListe::Next() {
         return;
     d_->FinishEdit();
     d_->bof = false;
-    if (d_->cur + 1 >= RowCount() && CanFetchMore())
-        d_->Fetch(kStepFetch);
-    if (d_->cur + 1 < RowCount()) {
+    if (d_->EnsureLoaded(d_->cur + 1)) {
         ++d_->cur;
         d_->eof = false;
         d_->InvalidateCache();
@@ -602,6 +757,7 @@ void TNotizListe::Last() {
     while (CanFetchMore())
         d_->Fetch(1000);
     d_->cur = RowCount() - 1;
+    d_->EnsureLoaded(d_->cur);
     d_->eof = true;
     d_->bof = d_->rows.empty();
     d_->InvalidateCache();
@@ -616,13 +772,13 @@ bool TNotizListe::Eof() const {
 }
 
 qint64 TNotizListe::Id(int row) const {
-    if (row < 0 || row >= RowCount())
+    if (!Loaded(row))
         return 0;
     return (row == d_->cur && d_->Editing()) ? d_->edit.id : d_->rows[row].id;
 }
 
 QString TNotizListe::Title(int row) const {
-    if (row < 0 || row >= RowCount())
+    if (!Loaded(row))
         return {};
     return (row == d_->cur && d_->Editing()) ? d_->edit.title : d_->rows[row].title;
 }
@@ -756,10 +912,18 @@ QString TNotizListe::BaseText() const {
 }
 
 int TNotizListe::Locate(qint64 id) {
+    if (!Active())
+        return -1;
+    if (d_->byIds) {
+        const auto at = std::find(d_->ids.begin(), d_->ids.end(), id);
+        const int row = at == d_->ids.end() ? -1 : static_cast<int>(at - d_->ids.begin());
+        return d_->EnsureLoaded(row) && Id(row) == id ? row : -1;
+    }
     for (int row = 0;; ++row) {
-        if (row >= RowCount() && (!CanFetchMore() || d_->Fetch(kStepFetch * 10) == 0))
+        if (!d_->EnsureLoaded(row))
             return -1;
-        if (!d_->rows[row].idNull && d_->rows[row].id == id)
+        const Row& r = d_->rows[std::size_t(row)];
+        if (!r.idNull && r.id == id)
             return row;
     }
 }
@@ -770,6 +934,10 @@ void TNotizListe::Insert() {
     const int pos = d_->cur < 0 ? 0 : d_->cur;
     emit RowsAboutToBeInserted(pos, pos);
     d_->rows.insert(d_->rows.begin() + pos, Row{});
+    if (d_->byIds)
+        d_->ids.insert(d_->ids.begin() + pos, 0);
+    else if (pos <= d_->fetched)
+        ++d_->fetched;
     d_->cur = pos;
     d_->edit = d_->editBase = Row{};
     d_->editBaseText.clear();
