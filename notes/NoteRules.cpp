@@ -1,5 +1,7 @@
 #include "notes/NoteRules.h"
 
+#include <QLocale>
+
 QString UpperAtoZ(const QString& text) {
     QString upper = text;
     for (QChar& c : upper) {
@@ -12,6 +14,10 @@ QString UpperAtoZ(const QString& text) {
 
 int TitleColumnWidth(int gridOuterWidth, int markerColumnWidth) {
     return gridOuterWidth - markerColumnWidth - 4;
+}
+
+int TitleColumnWidth(int gridOuterWidth, int markerColumnWidth, int viewportWidth) {
+    return qMin(TitleColumnWidth(gridOuterWidth, markerColumnWidth), viewportWidth - markerColumnWidth);
 }
 
 int SearchFieldWidth(int searchPanelWidth) {
@@ -47,4 +53,16 @@ QString TrashUnavailableText() {
         "Der Papierkorb ist für diese Datenbank nicht verfügbar: Ihr Konto darf sie nicht um "
         "den Papierkorb erweitern.\nGelöschte Notizen lassen sich daher nicht wiederherstellen; "
         "alles andere funktioniert wie gewohnt.");
+}
+
+QString ListedCountText(int count, bool search) {
+    const QString n = QLocale(QLocale::German).toString(count);
+    if (search) {
+        if (count == 0)
+            return QStringLiteral("Keine Notiz gefunden");
+        return count == 1 ? QStringLiteral("1 Notiz gefunden") : n + QStringLiteral(" Notizen gefunden");
+    }
+    if (count == 0)
+        return QStringLiteral("Keine Notizen");
+    return count == 1 ? QStringLiteral("1 Notiz") : n + QStringLiteral(" Notizen");
 }

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDataWidgetMapper>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -28,6 +29,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -278,6 +280,8 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
         DBGridNotizen->setPalette(palette);
     }
     DBGridNotizen->installEventFilter(this);
+    DBGridNotizen->viewport()->installEventFilter(this);
+    DBGridNotizen->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     list->addWidget(DBGridNotizen, 1);
 
     DBNavigator = new TDBNavigator(PanelListe);
@@ -413,6 +417,22 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
     connect(&dm_.SharedTransaction, &TSharedTransaction::Committed, this, refill);
     connect(&dm_, &TDataModuleNotizen::Connected, this, refill);
 
+    searchPause_ = new QTimer(this);
+    searchPause_->setSingleShot(true);
+    searchPause_->setInterval(kSearchPauseMs);
+    connect(searchPause_, &QTimer::timeout, this, Guarded([this] { RunSearch(); }));
+    connect(EditSuchen, &QLineEdit::textEdited, searchPause_, qOverload<>(&QTimer::start));
+    fill_ = new QTimer(this);
+    connect(fill_, &QTimer::timeout, this, Guarded([this] { FillSlice(); }));
+    // A search that waited for an edit runs once the edit is saved or cancelled.
+    connect(&liste, &TNotizListe::StateChange, this, [this](TDataSetState state) {
+        if (state == TDataSetState::Browse && searchWaits_)
+            QTimer::singleShot(0, this, Guarded([this] {
+                                   if (searchWaits_)
+                                       RunSearch();
+                               }));
+    });
+
     // Keys of the window. F5 lists all notes even while its button is disabled (right after
     // showing, the list is unordered and may be old).
     BtnAlleNotizen->setToolTip(HintWithShortcut(BtnAlleNotizen->toolTip(), QKeySequence(Qt::Key_F5)));
@@ -447,11 +467,54 @@ void TfrmSuchen::AfterListing() {
     const int length = DataSetNotizliste().TitleLength();
     DBEditTitel->setMaxLength(length > 0 ? length : 50);
     ResizeTitleColumn();
+    DBGridNotizen->horizontalScrollBar()->setValue(0);
+    ShowListedCount();
+    // The count, and with it a scroll bar over every row, right after the first screen.
+    QTimer::singleShot(0, this, Guarded([this] { CountAndFill(); }));
+}
+
+void TfrmSuchen::CountAndFill() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (!liste.Active())
+        return;
+    liste.KnowTotal();
+    ShowListedCount();
+    fill_->start();
+}
+
+void TfrmSuchen::FillSlice() {
+    TNotizListe& liste = DataSetNotizliste();
+    QElapsedTimer slice;
+    slice.start();
+    // Short slices: typing and painting go on while the rest of a long list is read.
+    while (isVisible() && liste.CanFetchMore() && slice.elapsed() < 15)
+        liste.FetchMore(200);
+    if (!isVisible() || !liste.CanFetchMore())
+        fill_->stop();
+}
+
+void TfrmSuchen::SetActionText(const QString& text) {
+    actionText_ = text;
+    StatusBarListe->SetText(text);
+}
+
+void TfrmSuchen::ActionStarts() {
+    actionText_.clear();
+    ShowListedCount();
+}
+
+void TfrmSuchen::ShowListedCount() {
+    const TNotizListe& liste = DataSetNotizliste();
+    if (!actionText_.isEmpty())
+        return;
+    StatusBarListe->SetText(liste.Active() && liste.TotalKnown()
+                                ? ListedCountText(liste.RowCount(), listing_ == TListing::Search)
+                                : QString());
 }
 
 void TfrmSuchen::FormShow() {
     EditSuchen->clear();
-    StatusBarListe->SetText(QString());
+    SetActionText(QString());
     BtnAlleNotizen->setEnabled(false);
     {
         TDbWaitCursor wait;
@@ -463,6 +526,19 @@ void TfrmSuchen::FormShow() {
 }
 
 void TfrmSuchen::EditSuchenClickBtn() {
+    searchPause_->stop();
+    RunSearch();
+}
+
+void TfrmSuchen::RunSearch() {
+    TNotizListe& liste = DataSetNotizliste();
+    if (liste.Active() && (liste.State() == TDataSetState::Edit || liste.State() == TDataSetState::Insert)) {
+        searchWaits_ = true;
+        SetActionText(QStringLiteral("Die Suche folgt, sobald die Änderung gesichert oder abgebrochen ist"));
+        return;
+    }
+    searchWaits_ = false;
+    actionText_.clear();
     TDbWaitCursor wait;
     const QString term = EditSuchen->text();
     dm_.SearchNotes(term);
@@ -473,6 +549,9 @@ void TfrmSuchen::EditSuchenClickBtn() {
 }
 
 void TfrmSuchen::BtnAlleNotizenClick() {
+    searchPause_->stop();
+    searchWaits_ = false;
+    actionText_.clear();
     BtnAlleNotizen->setEnabled(false);
     EditSuchen->clear();
     ListAllNotes();
@@ -543,8 +622,8 @@ void TfrmSuchen::ShowDraftOfCurrentNote() {
     DBMemo->setPlainText(StoredTextToMemo(draft->text));
     filling_ = false;
     UpdateRecord();
-    StatusBarListe->SetText(DraftRestoredText(draft->written) +
-                            QStringLiteral(": „Notizänderung sichern“ speichert ihn"));
+    SetActionText(DraftRestoredText(draft->written) +
+                  QStringLiteral(": „Notizänderung sichern“ speichert ihn"));
 }
 
 void TfrmSuchen::ShowFirstDraft() {
@@ -559,7 +638,8 @@ void TfrmSuchen::ShowFirstDraft() {
 }
 
 void TfrmSuchen::ResizeTitleColumn() {
-    const int title = TitleColumnWidth(DBGridNotizen->width(), DBGridNotizen->columnWidth(0));
+    const int title = TitleColumnWidth(DBGridNotizen->width(), DBGridNotizen->columnWidth(0),
+                                       DBGridNotizen->viewport()->width());
     if (model_)
         DBGridNotizen->setColumnWidth(TNotizListeModel::kTitleColumn, qMax(0, title));
     const int search = SearchFieldWidth(PanelSuchen->width());
@@ -569,6 +649,7 @@ void TfrmSuchen::ResizeTitleColumn() {
 // --- editing -----------------------------------------------------------------------------
 
 void TfrmSuchen::BtnEditClick() {
+    ActionStarts();
     TNotizListe& liste = DataSetNotizliste();
     if (liste.Active() && liste.State() == TDataSetState::Browse)
         liste.Edit(); // no rows: a new row, inserting
@@ -578,6 +659,7 @@ void TfrmSuchen::BtnSaveClick() {
     TNotizListe& liste = DataSetNotizliste();
     if (!liste.Active() || liste.State() != TDataSetState::Edit)
         return;
+    ActionStarts();
     UpdateRecord();
     TDbWaitCursor wait;
     liste.Post();
@@ -587,6 +669,7 @@ void TfrmSuchen::BtnCancelClick() {
     TNotizListe& liste = DataSetNotizliste();
     if (!liste.Active())
         return;
+    ActionStarts();
     if (liste.State() == TDataSetState::Edit || liste.State() == TDataSetState::Insert)
         liste.Cancel();
 }
@@ -601,6 +684,7 @@ void TfrmSuchen::GridRowChosen(int row) {
     TNotizListe& liste = DataSetNotizliste();
     if (!liste.Active() || row == liste.RecNo())
         return;
+    ActionStarts();
     try {
         UpdateRecord();
         liste.MoveTo(row);
@@ -614,6 +698,7 @@ void TfrmSuchen::Navigate(void (TNotizListe::*move)()) {
     TNotizListe& liste = DataSetNotizliste();
     if (!liste.Active())
         return;
+    ActionStarts();
     UpdateRecord();
     (liste.*move)();
     UpdateNavigator(); // a move that finds nothing changes only the marks
@@ -627,14 +712,14 @@ void TfrmSuchen::BtnDeleteClick() {
     if (!liste.Active() || (liste.RecNo() >= 0 && !liste.IsEmpty()))
         shown = UpperAtoZ(liste.FieldAsString(QStringLiteral("TITEL"))); // closed: field not found
     if (shown.isEmpty()) {
-        StatusBarListe->SetText(QStringLiteral("Keine Notiz zum Löschen vorhanden"));
+        SetActionText(QStringLiteral("Keine Notiz zum Löschen vorhanden"));
         return;
     }
     const TModalResult answer = MessageDlg(QStringLiteral("Soll die Notiz mit dem Titel ") + shown +
                                                QStringLiteral(" gelöscht werden?"),
                                            TMsgDlgType::Confirmation, mbYes | mbNo);
     if (answer != TModalResult::Yes) {
-        StatusBarListe->SetText(QStringLiteral("Löschaktion wurde abgebrochen"));
+        SetActionText(QStringLiteral("Löschaktion wurde abgebrochen"));
         return;
     }
     const QVariant id = liste.FieldValue(QStringLiteral("ID"));
@@ -644,7 +729,7 @@ void TfrmSuchen::BtnDeleteClick() {
         TDbWaitCursor wait;
         dm_.DeleteNote(id.toLongLong());
     }
-    StatusBarListe->SetText(QStringLiteral("Notiz ") + shown + QStringLiteral(" wurde gelöscht"));
+    SetActionText(QStringLiteral("Notiz ") + shown + QStringLiteral(" wurde gelöscht"));
     ListAllNotes();
 }
 
@@ -666,8 +751,7 @@ void TfrmSuchen::ShowRestored(qint64 id, const QString& title) {
     const int row = liste.Locate(id);
     if (row >= 0)
         liste.MoveTo(row);
-    StatusBarListe->SetText(QStringLiteral("Notiz ") + UpperAtoZ(title) +
-                            QStringLiteral(" wurde wiederhergestellt"));
+    SetActionText(QStringLiteral("Notiz ") + UpperAtoZ(title) + QStringLiteral(" wurde wiederhergestellt"));
 }
 
 // --- state display and fields ------------------------------------------------------------
@@ -768,7 +852,8 @@ void TfrmSuchen::closeEvent(QCloseEvent* event) {
 
 bool TfrmSuchen::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize) {
-        if (watched == DBGridNotizen || watched == PanelSuchen)
+        // The grid's inside narrows when its vertical scroll bar appears.
+        if (watched == DBGridNotizen || watched == DBGridNotizen->viewport() || watched == PanelSuchen)
             ResizeTitleColumn();
         else if (watched == PanelNotiz)
             LayoutNoteFields();

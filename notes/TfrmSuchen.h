@@ -15,6 +15,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QSplitter;
 class QTableView;
+class QTimer;
 class QToolBar;
 class TConnectionStatusBar;
 class TDBNavigator;
@@ -27,6 +28,7 @@ class TfrmSuchen : public QMainWindow {
 public:
     static constexpr int kHelpContext = 1003;
     static constexpr int kMarkerWidth = 20;
+    static constexpr int kSearchPauseMs = 250; // typing pause before the list follows the field
 
     // newNote: what Ctrl+N does (the program shows the new-note window); empty: nothing.
     // drafts: where an unsaved edit is kept; null keeps none.
@@ -107,6 +109,16 @@ private:
     // How the list was filled last, for Refill.
     enum class TListing { None, Unordered, ByTitle, Search };
     void AfterListing();
+    // Panel 1: the text of the last action, until the next one starts; else how many notes the
+    // list holds.
+    void SetActionText(const QString& text);
+    void ActionStarts();
+    void ShowListedCount();
+    void CountAndFill(); // the count, then the rows in slices
+    void FillSlice();
+    // The search of the field: at once (Enter, the buttons) or after typing pauses; it waits
+    // while a note is edited, never dropping the edit.
+    void RunSearch();
     std::optional<TDraft> EditSnapshot() const;
     void ShowDraftOfCurrentNote();
     void ShowFirstDraft();
@@ -127,4 +139,8 @@ private:
     qint64 currentId_ = -1; // the note last current, for Refill
     TListing listing_ = TListing::None;
     QString listedTerm_;
+    QString actionText_;
+    QTimer* searchPause_ = nullptr; // results follow the field a moment after typing pauses
+    QTimer* fill_ = nullptr;        // reads the listed rows in slices
+    bool searchWaits_ = false;      // a search waits for the edit to end
 };
