@@ -1,5 +1,6 @@
 // The services-manager wrapper against the embedded server, on copies of the delivered database.
 #include "common/TempDatabase.h"
+#include "store/BackupRotation.h"
 #include "store/fb/FbError.h"
 #include "store/fb/FbService.h"
 
@@ -32,6 +33,32 @@ TEST(FbServiceBlocks, ParameterLayout) {
                                    "\x0a\x00\x10\x00\x00",
                                    29));
     EXPECT_THROW(fb::BackupRequest(std::string(70000, 'x'), "/b.gbk"), fb::Error);
+}
+
+TEST(BackupRotation, NamesSortByTimeAndOnlyDatedBackupsAreDropped) {
+    const QDateTime made(QDate(2026, 12, 10), QTime(14, 30, 5));
+    EXPECT_EQ(DatedBackupName(made, {}), "notizenbackup-2026-12-10-143005.gbk");
+    // Two backups in one second.
+    EXPECT_EQ(DatedBackupName(made, {"notizenbackup-2026-12-10-143005.gbk"}),
+              "notizenbackup-2026-12-10-143005-2.gbk");
+    EXPECT_EQ(DatedBackupName(
+                  made, {"notizenbackup-2026-12-10-143005.gbk", "notizenbackup-2026-12-10-143005-2.gbk"}),
+              "notizenbackup-2026-12-10-143005-3.gbk");
+
+    const QStringList names{"notizenbackup-2026-12-10-143005-10.gbk",
+                            "notizenbackup-2026-12-10-143005.gbk",
+                            "notizenbackup-2026-12-10-143005-2.gbk",
+                            "notizenbackup-2025-01-31-235959.gbk",
+                            "notizenbackup.gbk",
+                            "notizen.gdb",
+                            "notizenbackup-kopie.gbk",
+                            "notizenbackup-2026-12-10-143005.gbk.neu",
+                            "notizenbackup-2027-01-01-000000-0.gbk"};
+    // Within one second the number orders: 10 after 2.
+    EXPECT_EQ(DatedBackupsToDrop(names, 2),
+              (QStringList{"notizenbackup-2025-01-31-235959.gbk", "notizenbackup-2026-12-10-143005.gbk"}));
+    EXPECT_EQ(DatedBackupsToDrop(names, 4), QStringList{});
+    EXPECT_EQ(DatedBackupsToDrop(names, 0).size(), 4);
 }
 
 class FbServiceTest : public ::testing::Test {
