@@ -363,7 +363,7 @@ int ImportNotes(TDataModuleNotizen& dataModule, const QStringList& files, QTextS
         QHash<QString, TOverviewRecord> records;
         QFile md(dir + u'/' + kOverviewFileName);
         if (md.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = md.read(kMaxImportBytes);
+            const QByteArray bytes = md.readAll(); // it holds every text of the export
             if (IsOverview(kOverviewFileName, bytes)) {
                 QList<int> unreadable;
                 records = ReadOverviewRecords(QString::fromUtf8(bytes), &unreadable);
@@ -417,8 +417,8 @@ int ImportNotes(TDataModuleNotizen& dataModule, const QStringList& files, QTextS
         note.text = ImportedText(text);
         StampFromFile(path, note);
         // A file of an export: the note as it was, whatever the file's name and time say.
-        if (const auto record = recordsBeside(info).constFind(info.fileName());
-            record != recordsBeside(info).cend()) {
+        const QHash<QString, TOverviewRecord>& records = recordsBeside(info);
+        if (const auto record = records.constFind(info.fileName()); record != records.cend()) {
             note.title = CutTitle(record->title);
             note.stamp = record->stamp;
             note.stampTicks = record->stampTicks;
