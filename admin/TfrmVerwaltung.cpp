@@ -1,5 +1,6 @@
 #include "admin/TfrmVerwaltung.h"
 
+#include "admin/BackupTexts.h"
 #include "platform/Autostart.h"
 #include "store/DatabaseBackup.h"
 #include "store/TDataModuleNotizen.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
@@ -113,14 +115,12 @@ TfrmVerwaltung::TfrmVerwaltung(TDataModuleNotizen& dataModule, std::function<voi
         MakeButton(client, "BtnRestore", QStringLiteral("    Restore"), kHintRestore, imgRestore, 112);
     BtnUpdate = MakeButton(client, "BtnUpdate", QStringLiteral("    Update"), kHintUpdate, imgUpdate, 160);
 
-    LabelBackup = MakeExplanation(
-        client, "LabelBackup",
-        QStringLiteral("Erstellt ein <b>Datenbankbackup</b> der Notizen im Programmverzeichnis."),
-        QRect(176, 64, 441, 33));
-    LabelRestore = MakeExplanation(client, "LabelRestore",
-                                   QStringLiteral("Stellt die <b>Datenbank</b> im Programmverzeichnis aus "
-                                                  "einem<br>vorher erstellten Backup wieder her."),
-                                   QRect(176, 112, 393, 41));
+    // The directory the backups lie in: for an installed program not the program's own.
+    const QString backupDirectory = DirectoryForDisplay(dm_.ProgramDirectory(), QDir::homePath());
+    LabelBackup =
+        MakeExplanation(client, "LabelBackup", BackupLabelText(backupDirectory), QRect(176, 64, 441, 33));
+    LabelRestore =
+        MakeExplanation(client, "LabelRestore", RestoreLabelText(backupDirectory), QRect(176, 112, 393, 41));
     LabelUpdate =
         MakeExplanation(client, "LabelUpdate",
                         QStringLiteral("Prüft <b>bei vorhandener Internetverbindung</b>, ob ein "
@@ -190,18 +190,19 @@ void TfrmVerwaltung::FormShow() {
 // --- backup and restore ------------------------------------------------------------------
 
 void TfrmVerwaltung::BtnBackupClick() {
-    if (MessageDlg(QStringLiteral("Ein evtl. vorhandenes Backup NOTIZENBACKUP wird überschrieben.\n"
-                                  "Soll jetzt ein Backup gezogen werden?"),
-                   TMsgDlgType::Confirmation, mbYes | mbNo | mbHelp, kHelpContext) == TModalResult::Yes)
+    if (MessageDlg(BackupQuestion(BackupFileFacts(BackupFile())), TMsgDlgType::Confirmation,
+                   mbYes | mbNo | mbHelp, kHelpContext) == TModalResult::Yes)
         BackupDatabase();
 }
 
 void TfrmVerwaltung::BtnRestoreClick() {
-    if (MessageDlg(QStringLiteral("Das Backup NOTIZENBACKUP wird geladen und ersetzt den aktuellen "
-                                  "Datenbankinhalt.\n"
-                                  "Soll jetzt die Datenbank wiederhergestellt werden?"),
-                   TMsgDlgType::Confirmation, mbYes | mbNo | mbHelp, kHelpContext) == TModalResult::Yes)
+    if (MessageDlg(RestoreQuestion(BackupFileFacts(BackupFile())), TMsgDlgType::Confirmation,
+                   mbYes | mbNo | mbHelp, kHelpContext) == TModalResult::Yes)
         RestoreDatabase();
+}
+
+QString TfrmVerwaltung::BackupFile() const {
+    return dm_.ProgramDirectory() + kBackupFileName;
 }
 
 void TfrmVerwaltung::BtnUpdateClick() {
@@ -210,35 +211,30 @@ void TfrmVerwaltung::BtnUpdateClick() {
 }
 
 void TfrmVerwaltung::BackupDatabase() {
-    RunServiceJob(
-        QStringLiteral("Backup"), QStringLiteral("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt."), [this] {
-            const QString dir = dm_.ProgramDirectory();
-            // A server's backup comes through its services manager into the user's directory; a
-            // configured local file is the one backed up.
-            if (dm_.IsServer())
-                BackupServerDatabase(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(),
-                                     dir + kBackupFileName, PumpWithoutInput);
-            else
-                BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(),
-                                   dir + kBackupFileName, PumpWithoutInput);
-        });
+    const QString backup = BackupFile();
+    RunServiceJob(QStringLiteral("Backup"), BackupDoneText(backup), [this, &backup] {
+        // A server's backup comes through its services manager into the user's directory; a
+        // configured local file is the one backed up.
+        if (dm_.IsServer())
+            BackupServerDatabase(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(), backup,
+                                 PumpWithoutInput);
+        else
+            BackupDatabaseFile(*backupService_, dm_.Database.Credentials(), dm_.DatabaseFileName(), backup,
+                               PumpWithoutInput);
+    });
 }
 
 void TfrmVerwaltung::RestoreDatabase() {
-    RunServiceJob(QStringLiteral("Restore"),
-                  QStringLiteral("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt."), [this] {
-                      const QString dir = dm_.ProgramDirectory();
-                      // Whatever opened the connection while the job ran is closed before the file
-                      // is replaced.
-                      if (dm_.IsServer())
-                          RestoreServerDatabase(*restoreService_, dm_.Database.Credentials(),
-                                                dir + kBackupFileName, dm_.DatabaseFileName(),
-                                                PumpWithoutInput, [this] { dm_.Database.Close(); });
-                      else
-                          RestoreDatabaseFile(*restoreService_, dm_.Database.Credentials(),
-                                              dir + kBackupFileName, dm_.DatabaseFileName(), PumpWithoutInput,
-                                              [this] { dm_.Database.Close(); });
-                  });
+    const QString backup = BackupFile();
+    RunServiceJob(QStringLiteral("Restore"), RestoreDoneText(backup), [this, &backup] {
+        // Whatever opened the connection while the job ran is closed before the file is replaced.
+        if (dm_.IsServer())
+            RestoreServerDatabase(*restoreService_, dm_.Database.Credentials(), backup,
+                                  dm_.DatabaseFileName(), PumpWithoutInput, [this] { dm_.Database.Close(); });
+        else
+            RestoreDatabaseFile(*restoreService_, dm_.Database.Credentials(), backup, dm_.DatabaseFileName(),
+                                PumpWithoutInput, [this] { dm_.Database.Close(); });
+    });
 }
 
 // The connection is closed around the job and opened again afterwards; a failure leaves it

@@ -41,6 +41,8 @@ public:
     void BackupDatabase();
     void RestoreDatabase();
     void RefreshAutostartState();
+    // The newest backup's full path (beside the database, or in the user's data directory).
+    QString BackupFile() const;
 
 public slots:
     // Enter the program in the autostart list / take it out; both end with a refresh.

@@ -6,10 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextStream>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -31,6 +36,36 @@ public:
 
 bool IsOverview(const QString& fileName, const QByteArray& bytes) {
     return fileName == kOverviewFileName && bytes.startsWith(kOverviewHeading.toUtf8());
+}
+
+const QString kRecordStart = QStringLiteral("<!-- zettelwerk ");
+const QString kRecordEnd = QStringLiteral(" -->");
+
+// A file's time from a note's stamp and back, to 1/10000 s (file systems keep nanoseconds).
+timespec FileTime(const QDateTime& stamp, int ticks) {
+    const qint64 ms = stamp.toMSecsSinceEpoch();
+    const qint64 seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    return timespec{static_cast<time_t>(seconds),
+                    static_cast<long>((ms - seconds * 1000) * 1000000 + ticks * 100000)};
+}
+
+void StampFromFile(const QString& path, TNoteRecord& note) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        note.stamp = QFileInfo(path).lastModified();
+        return;
+    }
+    const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    note.stamp = QDateTime::fromMSecsSinceEpoch(ms);
+    note.stampTicks = static_cast<int>(st.st_mtim.tv_nsec / 100000 % 10);
+}
+
+// The title cut to 50 characters; a character made of two UTF-16 units is not split.
+QString CutTitle(const QString& title) {
+    qsizetype units = 0;
+    for (int characters = 0; units < title.size() && characters < kTitleMaxCharacters; ++characters)
+        units += (title[units].isHighSurrogate() && units + 1 < title.size()) ? 2 : 1;
+    return title.left(units);
 }
 
 void WriteAll(QFile& file, const QByteArray& bytes) {
@@ -101,14 +136,38 @@ QString TitleFromFileName(const QString& fileName) {
             title.chop(extension.size());
             break;
         }
-    qsizetype units = 0;
-    for (int characters = 0; units < title.size() && characters < kTitleMaxCharacters; ++characters)
-        units += (title[units].isHighSurrogate() && units + 1 < title.size()) ? 2 : 1;
-    return title.left(units);
+    return CutTitle(title);
 }
 
 QString StampText(const QDateTime& stamp) {
-    return stamp.isValid() ? stamp.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QString();
+    // From date and time: a time that summer time skips is no valid QDateTime but a stored stamp.
+    if (!stamp.date().isValid())
+        return QString();
+    return stamp.date().toString(QStringLiteral("dd.MM.yyyy")) + u' ' +
+           stamp.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString ExactStampText(const QDateTime& stamp, int ticks) {
+    if (!stamp.date().isValid())
+        return QString();
+    return stamp.date().toString(Qt::ISODate) + u'T' + stamp.time().toString(QStringLiteral("HH:mm:ss.zzz")) +
+           QString::number(qBound(0, ticks, 9));
+}
+
+bool ReadExactStamp(const QString& text, QDateTime* stamp, int* ticks) {
+    static const QRegularExpression exact(
+        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T(\\d{2}:\\d{2}:\\d{2})\\.(\\d{3})(\\d)$"));
+    const QRegularExpressionMatch m = exact.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QDate date = QDate::fromString(m.captured(1), Qt::ISODate);
+    QTime time = QTime::fromString(m.captured(2), QStringLiteral("HH:mm:ss"));
+    if (!date.isValid() || !time.isValid())
+        return false;
+    time = time.addMSecs(m.captured(3).toInt());
+    *stamp = QDateTime(date, time);
+    *ticks = m.captured(4).toInt();
+    return true;
 }
 
 QString MarkdownEscaped(const QString& text) {
@@ -117,6 +176,10 @@ QString MarkdownEscaped(const QString& text) {
     QString out;
     out.reserve(text.size() * 2);
     for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            out += QStringLiteral("&#%1;").arg(c.unicode()); // a line break would end the heading
+            continue;
+        }
         if (punctuation.contains(c))
             out += u'\\';
         out += c;
@@ -132,14 +195,65 @@ QString OverviewStart(int noteCountHint) {
     return start + u'.' + kLineBreak;
 }
 
+QString OverviewRecordLine(const TNoteRecord& note, const QString& fileName) {
+    QJsonObject record{{QStringLiteral("datei"), fileName}, {QStringLiteral("titel"), note.title}};
+    if (HasStamp(note))
+        record.insert(QStringLiteral("angelegt"), ExactStampText(note.stamp, note.stampTicks));
+    if (ImportedText(ExportedText(note.text)) != note.text)
+        record.insert(QStringLiteral("text"), note.text);
+    // No ">" in the comment, so that no text in it can end it ("-->"); JSON reads \u003e as ">".
+    const QString json = QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact))
+                             .replace(u'>', QLatin1String("\\u003e"));
+    return kRecordStart + json + kRecordEnd;
+}
+
+QHash<QString, TOverviewRecord> ReadOverviewRecords(const QString& overview, QList<int>* unreadable) {
+    QHash<QString, TOverviewRecord> records;
+    const QStringList lines = overview.split(u'\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (!line.startsWith(kRecordStart))
+            continue;
+        const auto fail = [&] {
+            if (unreadable)
+                unreadable->append(i + 1);
+        };
+        if (!line.endsWith(kRecordEnd)) {
+            fail();
+            continue;
+        }
+        const QJsonDocument json = QJsonDocument::fromJson(
+            line.mid(kRecordStart.size(), line.size() - kRecordStart.size() - kRecordEnd.size()).toUtf8());
+        const QJsonObject o = json.object();
+        const QString file = o.value(QStringLiteral("datei")).toString();
+        if (!json.isObject() || file.isEmpty() || !o.value(QStringLiteral("titel")).isString()) {
+            fail();
+            continue;
+        }
+        TOverviewRecord r;
+        r.title = o.value(QStringLiteral("titel")).toString();
+        if (o.contains(QStringLiteral("angelegt")) &&
+            !ReadExactStamp(o.value(QStringLiteral("angelegt")).toString(), &r.stamp, &r.stampTicks)) {
+            fail();
+            continue;
+        }
+        r.hasText = o.value(QStringLiteral("text")).isString();
+        r.text = o.value(QStringLiteral("text")).toString();
+        records.insert(file, r);
+    }
+    return records;
+}
+
 QString OverviewSection(const TNoteRecord& note, const QString& fileName) {
     const QString heading =
         note.title.isEmpty() ? QStringLiteral("*(ohne Titel)*") : MarkdownEscaped(note.title);
     QString section = kLineBreak + QStringLiteral("## ") + heading + kLineBreak + kLineBreak;
-    if (note.stamp.isValid())
+    if (HasStamp(note))
         section += QStringLiteral("Angelegt am ") + StampText(note.stamp) + QStringLiteral(" · ");
     section += QStringLiteral("Datei: [") + MarkdownEscaped(fileName) + QStringLiteral("](<") + fileName +
-               QStringLiteral(">)") + kLineBreak;
+               QStringLiteral(">)") + kLineBreak + OverviewRecordLine(note, fileName) + kLineBreak;
     if (note.text.isEmpty())
         return section;
     // The fence is longer than every run of backticks in the text.
@@ -207,12 +321,15 @@ int ExportNotes(TDataModuleNotizen& dataModule, const QString& directory, QTextS
                 throw TExportFailed(file.fileName() + QStringLiteral(" kann nicht angelegt werden: ") +
                                     file.errorString());
             WriteAll(file, ExportedText(note.text).toUtf8());
-            // After the last write, which would set the time again.
-            if (note.stamp.isValid() && !(file.setFileTime(note.stamp, QFileDevice::FileModificationTime) &&
-                                          file.setFileTime(note.stamp, QFileDevice::FileAccessTime)))
-                throw TExportFailed(file.fileName() +
-                                    QStringLiteral(": die Zeit kann nicht gesetzt werden: ") +
-                                    file.errorString());
+            // After the last write, which would set the time again; to 1/10000 s, as stored.
+            if (note.stamp.isValid()) {
+                const timespec times[2] = {FileTime(note.stamp, note.stampTicks),
+                                           FileTime(note.stamp, note.stampTicks)};
+                if (::futimens(file.handle(), times) != 0)
+                    throw TExportFailed(file.fileName() +
+                                        QStringLiteral(": die Zeit kann nicht gesetzt werden: ") +
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+            }
             file.close();
             WriteAll(overview, OverviewSection(note, name).toUtf8());
             out << name << Qt::endl;
@@ -236,7 +353,27 @@ int ExportNotes(TDataModuleNotizen& dataModule, const QString& directory, QTextS
 int ImportNotes(TDataModuleNotizen& dataModule, const QStringList& files, QTextStream& out,
                 QTextStream& err) {
     std::vector<TNoteRecord> notes;
-    QStringList refused, done;
+    QStringList refused, shown;
+    // The records of the overviews of the directories the files lie in (an export's).
+    QHash<QString, QHash<QString, TOverviewRecord>> overviews;
+    const auto recordsBeside = [&](const QFileInfo& info) -> const QHash<QString, TOverviewRecord>& {
+        const QString dir = info.absolutePath();
+        if (const auto known = overviews.constFind(dir); known != overviews.cend())
+            return *known;
+        QHash<QString, TOverviewRecord> records;
+        QFile md(dir + u'/' + kOverviewFileName);
+        if (md.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = md.readAll(); // it holds every text of the export
+            if (IsOverview(kOverviewFileName, bytes)) {
+                QList<int> unreadable;
+                records = ReadOverviewRecords(QString::fromUtf8(bytes), &unreadable);
+                for (const int line : unreadable)
+                    out << md.fileName() << ", Zeile " << line
+                        << ": Eintrag nicht lesbar; für seine Datei gilt der Dateiname." << Qt::endl;
+            }
+        }
+        return *overviews.insert(dir, records);
+    };
     for (const QString& path : files) {
         const QFileInfo info(path);
         if (!info.exists()) {
@@ -278,8 +415,18 @@ int ImportNotes(TDataModuleNotizen& dataModule, const QStringList& files, QTextS
         TNoteRecord note;
         note.title = TitleFromFileName(info.fileName());
         note.text = ImportedText(text);
-        note.stamp = info.lastModified();
-        done << path + QStringLiteral(" → „") + note.title + QStringLiteral("“");
+        StampFromFile(path, note);
+        // A file of an export: the note as it was, whatever the file's name and time say.
+        const QHash<QString, TOverviewRecord>& records = recordsBeside(info);
+        if (const auto record = records.constFind(info.fileName()); record != records.cend()) {
+            note.title = CutTitle(record->title);
+            note.stamp = record->stamp;
+            note.stampTicks = record->stampTicks;
+            // Unless the file was changed since: then its text is the one wanted.
+            if (record->hasText && ExportedText(record->text) == text)
+                note.text = record->text;
+        }
+        shown << path + QStringLiteral(" → „") + note.title + QStringLiteral("“");
         notes.push_back(std::move(note));
     }
     if (!refused.isEmpty()) {
@@ -294,16 +441,29 @@ int ImportNotes(TDataModuleNotizen& dataModule, const QStringList& files, QTextS
         out << "Keine Notiz importiert." << Qt::endl;
         return 0;
     }
+    std::vector<bool> added;
     try {
-        AddNotes(dataModule, notes);
+        added = AddNewNotes(dataModule, notes);
     } catch (const std::exception& e) {
         err << "zettelwerk: " << QString::fromUtf8(e.what()) << Qt::endl
             << "zettelwerk: Nichts importiert; die Datenbank ist unverändert." << Qt::endl;
         return 1;
     }
-    for (const QString& line : done)
-        out << line << Qt::endl;
-    const int n = static_cast<int>(notes.size());
-    out << n << (n == 1 ? " Notiz" : " Notizen") << " importiert." << Qt::endl;
+    int n = 0, skipped = 0;
+    for (size_t i = 0; i < notes.size(); ++i) {
+        if (added[i]) {
+            out << shown[static_cast<qsizetype>(i)] << Qt::endl;
+            ++n;
+        } else {
+            out << shown[static_cast<qsizetype>(i)] << ": schon vorhanden, übersprungen" << Qt::endl;
+            ++skipped;
+        }
+    }
+    out << n << (n == 1 ? " Notiz" : " Notizen") << " importiert";
+    if (skipped > 0)
+        out << "; " << skipped
+            << (skipped == 1 ? " war schon vorhanden und wurde" : " waren schon vorhanden und wurden")
+            << " übersprungen";
+    out << "." << Qt::endl;
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -92,10 +93,38 @@ bool InstallDatabaseCopy(const QString& source, const QString& targetDirectory, 
                     .arg(target, QString::fromLocal8Bit(std::strerror(linkError))));
 }
 
+bool MakePrivateDirectory(const QString& directory, QString* error) {
+    const QString dir = QDir::cleanPath(directory);
+    const QByteArray name = QFile::encodeName(dir);
+    // Made closed from the start, so that no other account looks in even for a moment.
+    if (!QFileInfo(dir).isDir() && (!QDir().mkpath(QFileInfo(dir).path()) ||
+                                    (::mkdir(name.constData(), S_IRWXU) != 0 && errno != EEXIST))) {
+        if (error)
+            *error = QStringLiteral("Verzeichnis %1 kann nicht angelegt werden: %2")
+                         .arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0 && (st.st_mode & 07777) == S_IRWXU)
+        return true;
+    if (::chmod(name.constData(), S_IRWXU) != 0) {
+        if (error)
+            *error = QStringLiteral("Verzeichnis %1 kann nicht auf den Modus 0700 gesetzt werden: %2")
+                         .arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
 QString PrepareProgramDirectory(const QString& exeDirectory, QString* error) {
     const QString data = UserDataDirectory(qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
     const TProgramDirectoryChoice choice =
         ChooseProgramDirectory(GatherProgramDirectoryFacts(exeDirectory, data));
+    // The data directory holds the notes, their backups and the drafts of what is typed. A home
+    // is open to every account on Debian (0755), and so is a directory made by an earlier version
+    // or by "mkdir -p": it is closed on every start, not only when it is made.
+    if (choice.directory == data || QFileInfo(data).isDir())
+        MakePrivateDirectory(data, error);
     if (choice.copyDatabase)
         InstallDatabaseCopy(SharedDataDirectory(exeDirectory) + kDatabaseFileName, choice.directory, error);
     return choice.directory;

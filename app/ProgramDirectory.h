@@ -35,9 +35,14 @@ TProgramDirectoryFacts GatherProgramDirectoryFacts(const QString& exeDirectory, 
 // Returns false with `error` set when the copy could not be made.
 bool InstallDatabaseCopy(const QString& source, const QString& targetDirectory, QString* error);
 
+// Makes the directory (and its parents) when missing, closed to other accounts (0700), and
+// closes an existing one. Returns false with `error` set when that fails.
+bool MakePrivateDirectory(const QString& directory, QString* error);
+
 // The whole start-up step for the running program: chooses and, if needed, fills the program
-// directory. A failed copy leaves `error` set; the directory is returned all the same, so the
-// connect fails with the usual message.
+// directory; the user's data directory is made private (0700) whenever it is used or exists.
+// A failed copy leaves `error` set; the directory is returned all the same, so the connect
+// fails with the usual message.
 QString PrepareProgramDirectory(const QString& exeDirectory, QString* error);
 
 // zettelwerk.chm beside the executable, else in the shared data directory; the name beside

@@ -1,15 +1,20 @@
 #include "store/DatabaseBackup.h"
 
+#include "store/BackupRotation.h"
 #include "store/fb/FbConnection.h"
 #include "store/fb/FbError.h"
 #include "store/fb/FbHandles.h"
 #include "store/fb/FbService.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,55 @@ void ReplaceFile(const QString& from, const QString& to) {
         RemoveQuietly(from);
         throw fb::Error("Die Datei \"" + Native(to) + "\" kann nicht ersetzt werden\n" + reason);
     }
+}
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// An empty file only this account may open. The engine that writes a backup into it opens it
+// again with truncation: file and mode stay, so the backup is never readable by others, not
+// even while it is written (a file the engine creates itself follows the umask: 0644).
+void CreatePrivateFile(const QString& path) {
+    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        throw fb::Error("Die Datei \"" + Native(path) + "\" kann nicht angelegt werden\n" +
+                        std::strerror(errno));
+    ::close(fd);
+}
+
+// The finished backup takes the fixed name; the one it replaces is kept under a name with the
+// time it was made, and of those only the newest stay. When the earlier one cannot be kept,
+// the new one is dropped and nothing changes.
+void PlaceNewBackup(const QString& finished, const QString& backupFile) {
+    const QFileInfo current(backupFile);
+    const QDir dir = current.dir();
+    QFile::setPermissions(finished, kOwnerOnly);
+    if (current.isFile()) {
+        const QString kept =
+            dir.filePath(DatedBackupName(current.lastModified(), dir.entryList(QDir::Files | QDir::Hidden)));
+        // A second name for the same file first, so that the fixed name never goes missing.
+        const bool linked = ::link(Native(backupFile).c_str(), Native(kept).c_str()) == 0;
+        if (!linked && std::rename(Native(backupFile).c_str(), Native(kept).c_str()) != 0) {
+            const std::string reason = std::strerror(errno);
+            RemoveQuietly(finished);
+            throw fb::Error("Das bisherige Backup kann nicht als \"" + Native(kept) +
+                            "\" aufbewahrt werden; es bleibt unverändert\n" + reason);
+        }
+        // Backups of earlier versions were readable by everyone.
+        QFile::setPermissions(kept, kOwnerOnly);
+        try {
+            ReplaceFile(finished, backupFile);
+        } catch (...) {
+            if (linked)
+                RemoveQuietly(kept);
+            else
+                std::rename(Native(kept).c_str(), Native(backupFile).c_str());
+            throw;
+        }
+    } else {
+        ReplaceFile(finished, backupFile);
+    }
+    for (const QString& old : DatedBackupsToDrop(dir.entryList(QDir::Files | QDir::Hidden), kKeptBackups - 1))
+        RemoveQuietly(dir.filePath(old));
 }
 
 fb::ConnectionText Parsed(const QString& connection) {
@@ -52,15 +106,18 @@ QString BackupTempFile(const QString& backupFile) {
 }
 
 QString RestoreTempFile(const QString& database) {
-    return database + QStringLiteral(".restore");
+    const QFileInfo info(database);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".restore/") +
+           info.fileName();
 }
 
 void BackupDatabaseFile(fb::Service& service, const TCredentials& credentials, const QString& database,
                         const QString& backupFile, const std::function<void()>& idle) {
     const QString temp = BackupTempFile(backupFile);
     RemoveQuietly(temp);
-    service.Attach(credentials.user.toStdString(), credentials.password.toStdString());
+    CreatePrivateFile(temp);
     try {
+        service.Attach(credentials.user.toStdString(), credentials.password.toStdString());
         service.StartBackup(Native(database), Native(temp));
         service.WaitUntilFinished(idle);
     } catch (...) {
@@ -71,18 +128,28 @@ void BackupDatabaseFile(fb::Service& service, const TCredentials& credentials, c
         RemoveQuietly(temp);
         throw fb::Error("Das Backup \"" + Native(backupFile) + "\" wurde nicht geschrieben");
     }
-    ReplaceFile(temp, backupFile);
+    PlaceNewBackup(temp, backupFile);
 }
 
 void RestoreDatabaseFile(fb::Service& service, const TCredentials& credentials, const QString& backupFile,
                          const QString& database, const std::function<void()>& idle,
                          const std::function<void()>& beforeReplace) {
     const QString temp = RestoreTempFile(database);
-    RemoveQuietly(temp);
+    // The engine makes the restored file readable by the group (0660) whatever the umask: it
+    // is made in a directory that only this account may enter. A killed restore left it.
+    const QString tempDirectory = QFileInfo(temp).path();
+    QDir(tempDirectory).removeRecursively();
+    if (::mkdir(Native(tempDirectory).c_str(), S_IRWXU) != 0)
+        throw fb::Error("Das Verzeichnis \"" + Native(tempDirectory) + "\" kann nicht angelegt werden\n" +
+                        std::strerror(errno));
+    const struct TRemoveOnExit {
+        QString directory;
+        ~TRemoveOnExit() { QDir(directory).removeRecursively(); }
+    } removeTemp{tempDirectory};
     const std::string user = credentials.user.toStdString();
     const std::string password = credentials.password.toStdString();
-    service.Attach(user, password);
     try {
+        service.Attach(user, password);
         service.StartRestore(Native(backupFile), Native(temp), kRestorePageSize, true);
         service.WaitUntilFinished(idle);
         // A restore that stopped early (a cut-off backup) may end without an error but
@@ -94,8 +161,7 @@ void RestoreDatabaseFile(fb::Service& service, const TCredentials& credentials, 
         RemoveQuietly(temp);
         throw;
     }
-    if (QFileInfo::exists(database))
-        QFile::setPermissions(temp, QFile::permissions(database));
+    QFile::setPermissions(temp, QFileInfo::exists(database) ? QFile::permissions(database) : kOwnerOnly);
     if (beforeReplace)
         beforeReplace();
     ReplaceFile(temp, database);
@@ -107,7 +173,7 @@ void BackupServerDatabase(fb::Service& service, const TCredentials& credentials,
     const QString temp = BackupTempFile(backupFile);
     RemoveQuietly(temp);
     QFile out(temp);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly))
         throw fb::Error("Die Datei \"" + Native(temp) + "\" kann nicht angelegt werden\n" +
                         out.errorString().toStdString());
     try {
@@ -131,7 +197,7 @@ void BackupServerDatabase(fb::Service& service, const TCredentials& credentials,
         RemoveQuietly(temp);
         throw;
     }
-    ReplaceFile(temp, backupFile);
+    PlaceNewBackup(temp, backupFile);
 }
 
 QString DatabaseFileOnServer(const QString& connection, const TCredentials& credentials) {

@@ -22,6 +22,9 @@ QString CountStatement(const QString& selectSql);
 // The export: every note in title order, equal titles by id.
 inline const QString kSelectNotesForExport =
     QStringLiteral("select id, titel, bemerkung, zeitstempel from tblnotizen order by titel, id");
+// The import's look for notes that are there already: title and stamp of all, the text of one.
+inline const QString kSelectNoteKeys = QStringLiteral("select id, titel, zeitstempel from tblnotizen");
+inline const QString kSelectNoteText = QStringLiteral("select bemerkung from tblnotizen where id = ?");
 // The import: title, text (blob) and stamp as parameters 1 to 3, the id from the generator.
 inline const QString kInsertImportedNote =
     QStringLiteral("insert into tblnotizen (id, titel, bemerkung, zeitstempel) "

@@ -12,9 +12,17 @@ class TDataModuleNotizen;
 struct TNoteRecord {
     qint64 id = 0;
     QString title;
-    QString text;    // as stored: CR LF line breaks
-    QDateTime stamp; // local time; invalid when the row has none
+    QString text; // as stored: CR LF line breaks
+    // Local time; a null date when the row has none. A time that the change to summer time
+    // skips makes an invalid QDateTime that still carries the date and time as stored.
+    QDateTime stamp;
+    int stampTicks = 0; // the 1/10000 s beyond the stamp's milliseconds (0 to 9)
 };
+
+// Whether the note has a stamp (see TNoteRecord::stamp).
+inline bool HasStamp(const TNoteRecord& note) {
+    return note.stamp.date().isValid();
+}
 
 // Every note in title order (equal titles by id), from one snapshot of the database, so an
 // export is consistent even while another program saves. Each note is handed over as it is
@@ -24,3 +32,9 @@ void ReadAllNotes(TDataModuleNotizen& dataModule, const std::function<void(const
 // Inserts the notes (title, text, stamp; ids from the generator) in one transaction and
 // commits; when any insert fails, nothing is added. Existing notes are never touched.
 void AddNotes(TDataModuleNotizen& dataModule, const std::vector<TNoteRecord>& notes);
+
+// The same for the notes that the database does not hold yet: a note equal to one that was
+// there before (title, text and stamp to 1/10000 s, letter case counts) is left out. Each note
+// there stands for one: of two equal notes given, one is added when one was there. Returns
+// for each note whether it was added.
+std::vector<bool> AddNewNotes(TDataModuleNotizen& dataModule, const std::vector<TNoteRecord>& notes);

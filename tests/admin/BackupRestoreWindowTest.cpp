@@ -4,13 +4,33 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <sys/stat.h>
 
 namespace {
 const QString kBackupQuestion = "Ein evtl. vorhandenes Backup NOTIZENBACKUP wird überschrieben.\n"
                                 "Soll jetzt ein Backup gezogen werden?";
 const QString kRestoreQuestion = "Das Backup NOTIZENBACKUP wird geladen und ersetzt den aktuellen "
                                  "Datenbankinhalt.\nSoll jetzt die Datenbank wiederhergestellt werden?";
+
+// The specified lines of a question, without the line this program adds between them.
+QString SpecifiedLines(const QString& question) {
+    const QStringList lines = question.split(u'\n');
+    return lines.size() < 2 ? question : lines.first() + u'\n' + lines.last();
+}
+
+int Mode(const QString& file) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+void SetModificationTime(const QString& file, const QDateTime& time) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(time, QFileDevice::FileModificationTime));
+}
 } // namespace
 
 class BackupRestoreWindowTest : public AdminFixture {
@@ -40,10 +60,12 @@ TEST_F(BackupRestoreWindowTest, BackupDeleteAllRestoreBringsEveryNoteBack) {
     EXPECT_EQ(dialogs[0].type, TMsgDlgType::Confirmation);
     EXPECT_EQ(dialogs[0].buttons, mbYes | mbNo | mbHelp);
     EXPECT_EQ(dialogs[0].helpContext, 1005);
-    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.");
+    // The completion names the whole path.
+    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.\n" + BackupFile());
     EXPECT_EQ(dialogs[1].caption, "Information");
     EXPECT_EQ(dialogs[1].buttons, mbOK);
     EXPECT_GT(QFileInfo(BackupFile()).size(), 0);
+    EXPECT_EQ(Mode(BackupFile()), 0600);
     EXPECT_TRUE(dm->Database.Connected());
     EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde wieder geöffnet. Backup beendet.");
     EXPECT_EQ(window->StatusBar()->ImageIndex(), 6);
@@ -54,13 +76,22 @@ TEST_F(BackupRestoreWindowTest, BackupDeleteAllRestoreBringsEveryNoteBack) {
     window->StatusBar()->SetImage(-1, "");
 
     dialogs.clear();
+    SetModificationTime(BackupFile(), QDateTime(QDate(2026, 12, 10), QTime(14, 30, 5)));
     Answer({TModalResult::Yes});
     window->BtnRestore->click();
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[0].text, kRestoreQuestion);
+    // The question says how old and how big the backup is.
+    EXPECT_EQ(SpecifiedLines(dialogs[0].text), kRestoreQuestion);
+    static const QRegularExpression age(
+        "\nEs wurde am 10\\.12\\.2026 um 14:30 Uhr erstellt und ist (\\d+,\\d) KB groß\\.\n");
+    const QRegularExpressionMatch said = age.match(dialogs[0].text);
+    ASSERT_TRUE(said.hasMatch()) << dialogs[0].text.toStdString();
+    EXPECT_NEAR(QLocale(QLocale::German).toDouble(said.captured(1)), QFileInfo(BackupFile()).size() / 1024.0,
+                0.05);
     EXPECT_EQ(dialogs[0].buttons, mbYes | mbNo | mbHelp);
     EXPECT_EQ(dialogs[0].helpContext, 1005);
-    EXPECT_EQ(dialogs[1].text, "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.");
+    EXPECT_EQ(dialogs[1].text,
+              "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.\n" + BackupFile());
     EXPECT_EQ(dialogs[1].caption, "Information");
 
     EXPECT_EQ(StoredNotes(), before);
@@ -83,6 +114,12 @@ TEST_F(BackupRestoreWindowTest, RestoreFromMissingBackupShowsErrorAndKeepsTheNot
     Answer({TModalResult::Yes});
     window->BtnRestore->click();
     ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].text,
+              "Das Backup NOTIZENBACKUP wird geladen und ersetzt den aktuellen Datenbankinhalt.\n"
+              "Es ist kein Backup vorhanden: " +
+                  BackupFile() +
+                  " fehlt.\n"
+                  "Soll jetzt die Datenbank wiederhergestellt werden?");
     EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
     EXPECT_TRUE(dialogs[1].text.contains("cannot open backup file")) << dialogs[1].text.toStdString();
     EXPECT_TRUE(dialogs[1].text.contains(BackupFile()));
@@ -125,23 +162,56 @@ TEST_F(BackupRestoreWindowTest, RestoreFromCutOffOrDamagedBackupKeepsTheNotes) {
     }
 }
 
-TEST_F(BackupRestoreWindowTest, FailedBackupKeepsThePreviousOne) {
+TEST_F(BackupRestoreWindowTest, TheLastFiveBackupsAreKeptAndAFailedOneChangesNone) {
     AddSampleNotes();
-    Answer({TModalResult::Yes});
-    window->BtnBackup->click();
-    const QByteArray first = Content(BackupFile());
-    ASSERT_FALSE(first.isEmpty());
+    std::vector<QByteArray> made; // each backup as it was written
+    for (int i = 1; i <= 6; ++i) {
+        if (i > 1) {
+            // The earlier backup was made on day i - 1; the first as an earlier version wrote it.
+            SetModificationTime(BackupFile(), QDateTime(QDate(2026, 12, i - 1), QTime(14, 30, 5)));
+            if (i == 2) {
+                ASSERT_EQ(::chmod(QFile::encodeName(BackupFile()).constData(), 0644), 0);
+            }
+        }
+        AddNote(QString("Notiz %1").arg(i), "x");
+        dialogs.clear();
+        Answer({TModalResult::Yes});
+        window->BtnBackup->click();
+        ASSERT_EQ(dialogs.size(), 2u);
+        // The question says where the backup that is there now stays.
+        if (i > 1) {
+            EXPECT_EQ(dialogs[0].text,
+                      QString("Ein evtl. vorhandenes Backup NOTIZENBACKUP wird überschrieben.\n"
+                              "Das bisherige vom 0%1.12.2026 um 14:30 Uhr bleibt als "
+                              "notizenbackup-2026-12-0%1-143005.gbk erhalten; die letzten fünf Backups "
+                              "werden aufbewahrt.\nSoll jetzt ein Backup gezogen werden?")
+                          .arg(i - 1));
+        }
+        EXPECT_EQ(dialogs[1].type, TMsgDlgType::Custom) << dialogs[1].text.toStdString();
+        made.push_back(Content(BackupFile()));
+        ASSERT_FALSE(made.back().isEmpty());
+    }
+    EXPECT_NE(made[5], made[4]);
+    // The newest under its name, the four before it with their dates; the oldest is gone.
+    const QStringList expected{"notizen.gdb",
+                               "notizenbackup-2026-12-02-143005.gbk",
+                               "notizenbackup-2026-12-03-143005.gbk",
+                               "notizenbackup-2026-12-04-143005.gbk",
+                               "notizenbackup-2026-12-05-143005.gbk",
+                               "notizenbackup.gbk"};
+    ASSERT_EQ(QDir(db.Directory()).entryList(QDir::Files | QDir::Hidden), expected);
+    const auto expectKept = [&] {
+        for (int day = 2; day <= 5; ++day) {
+            const QString name = db.Directory() + QString("notizenbackup-2026-12-0%1-143005.gbk").arg(day);
+            EXPECT_EQ(Content(name), made[day - 1]) << name.toStdString();
+            EXPECT_EQ(Mode(name), 0600) << name.toStdString();
+        }
+        EXPECT_EQ(Content(BackupFile()), made[5]);
+        EXPECT_EQ(Mode(BackupFile()), 0600);
+    };
+    expectKept();
 
-    // A second backup overwrites the first without further question.
-    AddNote("Noch eine", "Notiz");
-    dialogs.clear();
-    Answer({TModalResult::Yes});
-    window->BtnBackup->click();
-    ASSERT_EQ(dialogs.size(), 2u);
-    const QByteArray second = Content(BackupFile());
-    EXPECT_NE(second, first);
-
-    // The database file is gone: the backup fails and the earlier one stays.
+    // The database file is gone: the backup fails and every kept one stays as it was.
     ASSERT_TRUE(QFile::rename(db.File(), db.File() + ".weg"));
     dialogs.clear();
     Answer({TModalResult::Yes});
@@ -150,9 +220,10 @@ TEST_F(BackupRestoreWindowTest, FailedBackupKeepsThePreviousOne) {
     EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
     EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde geschlossen. Backup läuft.");
     EXPECT_EQ(window->StatusBar()->ImageIndex(), 13);
-    EXPECT_EQ(Content(BackupFile()), second);
-    EXPECT_FALSE(QFileInfo::exists(BackupTempFile(BackupFile())));
     ASSERT_TRUE(QFile::rename(db.File() + ".weg", db.File()));
+    EXPECT_EQ(QDir(db.Directory()).entryList(QDir::Files | QDir::Hidden), expected);
+    expectKept();
+    EXPECT_FALSE(QFileInfo::exists(BackupTempFile(BackupFile())));
 }
 
 TEST_F(BackupRestoreWindowTest, ConfirmationAnswers) {
@@ -187,7 +258,7 @@ TEST_F(BackupRestoreWindowTest, ToolbarButtonsRunTheSameAsTheButtons) {
     Answer({TModalResult::No});
     window->ToolBtnRestore->trigger();
     ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].text, kRestoreQuestion);
+    EXPECT_EQ(SpecifiedLines(dialogs[0].text), kRestoreQuestion);
 
     EXPECT_EQ(window->ToolBtnBackup->toolTip(), window->BtnBackup->toolTip());
     EXPECT_EQ(window->ToolBtnRestore->toolTip(), window->BtnRestore->toolTip());

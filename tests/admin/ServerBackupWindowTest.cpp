@@ -64,8 +64,13 @@ TEST_F(ServerBackupWindow, BackupIntoTheUsersDirectoryAndRestoreOnTheServer) {
     dm->SaveNewNote("Im Backup", "ja");
     window->BtnBackup->click();
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.");
-    EXPECT_GT(QFileInfo(home.path() + "/notizenbackup.gbk").size(), 0);
+    const QString backup = home.path() + "/notizenbackup.gbk";
+    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.\n" + backup);
+    EXPECT_GT(QFileInfo(backup).size(), 0);
+    // Written by this program, for this account only.
+    const QFileDevice::Permissions others =
+        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    EXPECT_EQ(QFileInfo(backup).permissions() & others, 0);
     EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde wieder geöffnet. Backup beendet.");
     EXPECT_TRUE(dm->Database.Connected());
 
@@ -75,7 +80,7 @@ TEST_F(ServerBackupWindow, BackupIntoTheUsersDirectoryAndRestoreOnTheServer) {
     window->StatusBar()->SetImage(-1, "");
     window->BtnRestore->click();
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].text, "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.");
+    EXPECT_EQ(dialogs[1].text, "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.\n" + backup);
     EXPECT_EQ(window->StatusBar()->ImageIndex(), 6);
     EXPECT_EQ(window->StatusBar()->ImageHint(), "verbunden mit " + database);
     EXPECT_EQ(Notes(), 1);
@@ -98,7 +103,7 @@ TEST_F(ServerBackupWindow, AServerThatIsGoneIsReportedAndTheDatabaseStaysClosed)
     dialogs.clear();
     window->BtnBackup->click();
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.");
+    EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.\n" + window->BackupFile());
 }
 
 // A configured local file (ZETTELWERK_DATABASE=/path) is the one backed up, not the file of
@@ -122,13 +127,14 @@ TEST(ConfiguredFileBackupWindow, BacksUpTheConfiguredFile) {
         dm.SaveNewNote("Woanders", "liegt nicht im Programmverzeichnis");
         window.BtnBackup->click();
         ASSERT_EQ(dialogs.size(), 2u);
-        EXPECT_EQ(dialogs[1].text, "Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.")
+        EXPECT_TRUE(dialogs[1].text.startsWith("Datenbankbackup NOTIZENBACKUP.GBK wurde erzeugt.\n"))
             << dialogs[1].text.toStdString();
         dm.RunInSharedTransaction(dm.QueryNotizen, {"delete from tblnotizen"});
         dialogs.clear();
         window.BtnRestore->click();
         ASSERT_EQ(dialogs.size(), 2u);
-        EXPECT_EQ(dialogs[1].text, "Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.")
+        EXPECT_TRUE(
+            dialogs[1].text.startsWith("Datenbank wurde aus Backup NOTIZENBACKUP.GBK wieder hergestellt.\n"))
             << dialogs[1].text.toStdString() << dialogs[1].details.toStdString();
         dm.QueryInternes.SetSQL({"select titel from tblnotizen"});
         dm.QueryInternes.Open();

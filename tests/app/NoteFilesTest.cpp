@@ -14,7 +14,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -80,6 +82,26 @@ TEST(NoteFileRules, OverviewSectionsKeepEveryText) {
     EXPECT_TRUE(section.contains("\n`````text\n```\nCode mit ````vier````\n# keine Überschrift\n`````\n"))
         << section.toStdString();
 
+    // The hidden record keeps what file name, heading and file do not: a title that would end the
+    // comment or the heading, a text with lone line breaks, the stamp to 1/10000 s.
+    note.title = "Ende -->\n<!-- neu";
+    note.text = "nur LF\nnur CR\r";
+    note.stampTicks = 7;
+    const QString odd = OverviewSection(note, "Ende --__!-- neu.txt");
+    EXPECT_TRUE(odd.contains("\n## Ende --\\>&#10;\\<\\!-- neu\n")) << odd.toStdString();
+    QList<int> unreadable;
+    const QHash<QString, TOverviewRecord> records =
+        ReadOverviewRecords(OverviewStart() + section + odd + "<!-- zettelwerk {kaputt} -->\n", &unreadable);
+    ASSERT_EQ(records.size(), 2);
+    const TOverviewRecord r = records.value("Ende --__!-- neu.txt");
+    EXPECT_EQ(r.title, note.title);
+    EXPECT_EQ(ExactStampText(r.stamp, r.stampTicks), "2024-03-01T09:05:07.0007");
+    EXPECT_TRUE(r.hasText);
+    EXPECT_EQ(r.text, note.text);
+    EXPECT_FALSE(records.value("_Wichtig_ [1] #2.txt").hasText) << "CR LF texts come back from the file";
+    EXPECT_EQ(unreadable,
+              QList<int>{int(odd.count(u'\n') + section.count(u'\n') + OverviewStart().count(u'\n') + 1)});
+
     note.title.clear();
     note.text.clear();
     const QString empty = OverviewSection(note, "Ohne Titel.txt");
@@ -125,7 +147,8 @@ protected:
     }
 
     // 1000 notes: umlauts, apostrophes, tabs, backticks, empty titles and texts, equal titles
-    // (also in other letter case), titles that are no safe file names, each text unique.
+    // (also in other letter case), titles that are no safe file names or hold a line break,
+    // texts with line breaks a text file does not keep, stamps to 1/10000 s, each text unique.
     static std::vector<TNoteRecord> Samples() {
         std::vector<TNoteRecord> notes;
         const QDateTime base(QDate(2021, 1, 1), QTime(12, 0));
@@ -154,7 +177,8 @@ protected:
                 n.title = QString(50, u'ß');
                 break;
             default:
-                n.title = "Notiz " + QString::number(i);
+                n.title =
+                    i % 16 == 15 ? "Zwei\r\nZeilen " + QString::number(i) : "Notiz " + QString::number(i);
                 break;
             }
             n.text = i % 11 == 0
@@ -162,8 +186,11 @@ protected:
                          : QString("Nr. %1: Ärger über O'Brien\r\n\tEingerückt ``Code``\r\nÄÖÜ äöü ß\r\n")
                                .arg(i)
                                .repeated(1 + i % 3);
+            if (i % 50 == 1)
+                n.text = QString("Nr. %1 nur LF\nund nur CR\rund\r\n").arg(i);
             // Around noon, far from the hours a change to or from summer time skips or repeats.
             n.stamp = base.addDays(i).addSecs(i).addMSecs(7 * i % 1000);
+            n.stampTicks = i % 10;
             notes.push_back(n);
         }
         return notes;
@@ -176,7 +203,17 @@ protected:
 };
 
 QString Key(const TNoteRecord& n) {
-    return n.stamp.toString(Qt::ISODateWithMs) + u'|' + n.text;
+    return ExactStampText(n.stamp, n.stampTicks) + u'|' + n.text;
+}
+
+// A file's time to 1/10000 s.
+QString FileStampText(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    const QDateTime ms =
+        QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+    return ExactStampText(ms, int(st.st_mtim.tv_nsec / 100000 % 10));
 }
 
 } // namespace
@@ -224,49 +261,47 @@ TEST_F(NoteFilesRun, ARoundTripOfAThousandNotesKeepsTextsStampsAndTitles) {
 
     // The files: the text with this platform's line breaks, the stamp as the file's time.
     QMap<QString, TNoteRecord> byKey;
-    for (const TNoteRecord& n : samples)
+    QSet<QString> byFileKey;
+    for (const TNoteRecord& n : samples) {
         byKey.insert(Key(n), n);
+        byFileKey.insert(ExactStampText(n.stamp, n.stampTicks) + u'|' + ImportedText(ExportedText(n.text)));
+    }
     ASSERT_EQ(byKey.size(), 1000) << "the samples must be told apart by stamp and text";
     for (const QString& name : txt) {
         QFile f(dir + "/" + name);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(f.readAll());
-        EXPECT_FALSE(text.contains(u'\r')) << name.toStdString();
-        const QDateTime time = QFileInfo(f).lastModified();
-        ASSERT_TRUE(byKey.contains(Key({0, {}, ImportedText(text), time}))) << name.toStdString();
+        EXPECT_FALSE(text.contains("\r\n")) << name.toStdString();
+        ASSERT_TRUE(byFileKey.contains(FileStampText(f.fileName()) + u'|' + ImportedText(text)))
+            << name.toStdString();
     }
 
-    // Back into a fresh database: texts and stamps as they were; each title is the file name.
-    ASSERT_EQ(Run(
-                  b, QStringList{"--import"} +
-                         [&] {
-                             QStringList paths;
-                             for (const QString& e : QDir(dir).entryList(QDir::Files))
-                                 paths << dir + "/" + e; // notizen.md too: it is recognised and left out
-                             return paths;
-                         }()),
-              0)
-        << err.toStdString();
-    EXPECT_TRUE(out.contains("1000 Notizen importiert.")) << out.right(300).toStdString();
+    // Back into a fresh database: titles, texts and stamps as they were, from the overview.
+    QStringList paths;
+    for (const QString& e : QDir(dir).entryList(QDir::Files))
+        paths << dir + "/" + e; // notizen.md too: it is recognised and left out
+    ASSERT_EQ(Run(b, QStringList{"--import"} + paths), 0) << err.toStdString();
+    EXPECT_TRUE(out.endsWith("\n1000 Notizen importiert.\n")) << out.right(300).toStdString();
     EXPECT_TRUE(out.contains("notizen.md: Übersicht eines Exports, nicht importiert"));
     const std::vector<TNoteRecord> back = Notes(b);
     ASSERT_EQ(back.size(), 1000u);
-    static const QRegularExpression counter(QStringLiteral(" \\(\\d+\\)$"));
-    int exactTitles = 0;
+    QMap<QString, TNoteRecord> unseen = byKey;
     for (const TNoteRecord& n : back) {
-        ASSERT_TRUE(byKey.contains(Key(n))) << n.title.toStdString();
-        const TNoteRecord& original = byKey.value(Key(n));
-        const QString safe = SafeFileBaseName(original.title);
-        EXPECT_TRUE(n.title == TitleFromFileName(safe) ||
-                    (n.title.startsWith(safe) && counter.match(n.title).capturedStart() == safe.size()) ||
-                    (safe.size() == 50 && n.title == safe)) // the counter was cut off again
-            << original.title.toStdString() << " came back as " << n.title.toStdString();
-        exactTitles += n.title == original.title;
-        byKey.remove(Key(n)); // each note once
+        ASSERT_TRUE(unseen.contains(Key(n))) << n.title.toStdString() << " " << Key(n).left(40).toStdString();
+        EXPECT_EQ(n.title, unseen.value(Key(n)).title);
+        unseen.remove(Key(n)); // each note once
     }
-    // Back exactly: the safe and unique titles, the first of "Einkauf"/"einkauf", and the titles
-    // of 50 characters, whose counter the 50-character cut takes off again.
-    EXPECT_EQ(exactTitles, 125 + 125 + 1 + 125);
+
+    // Imported again, and into the database it came from: nothing is added, each note counted.
+    for (const TTempDatabase* db : {&b, &a}) {
+        ASSERT_EQ(Run(*db, QStringList{"--import"} + paths), 0) << err.toStdString();
+        EXPECT_TRUE(
+            out.endsWith("\n0 Notizen importiert; 1000 waren schon vorhanden und wurden übersprungen.\n"))
+            << out.right(300).toStdString();
+        EXPECT_TRUE(
+            out.contains(dir + "/Tab_im Titel.txt → „Tab\tim Titel“: schon vorhanden, übersprungen\n"));
+        EXPECT_EQ(Notes(*db).size(), 1000u);
+    }
 }
 
 TEST_F(NoteFilesRun, BothWorkWhileTheProgramRunsAndChangeNoExistingNote) {
@@ -293,7 +328,10 @@ TEST_F(NoteFilesRun, BothWorkWhileTheProgramRunsAndChangeNoExistingNote) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("erste Zeile\nzweite Zeile\n");
     }
-    const QDateTime fileTime = QFileInfo(in).lastModified();
+    // A file's time to the nanosecond: the stamp keeps 1/10000 s of it.
+    const timespec exact[2] = {{1580000000, 123456789}, {1580000000, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(in).constData(), exact, 0), 0);
+    const QDateTime fileTime = QDateTime::fromMSecsSinceEpoch(1580000000123);
     ASSERT_EQ(Run(a, {"--import", in}), 0) << err.toStdString();
     EXPECT_EQ(out, in + " → „Neu aus Datei“\n1 Notiz importiert.\n");
     ASSERT_EQ(Run(a, {"--export", files.filePath("aus")}), 0) << err.toStdString();
@@ -329,4 +367,5 @@ TEST_F(NoteFilesRun, BothWorkWhileTheProgramRunsAndChangeNoExistingNote) {
     EXPECT_EQ(notes[1].title, "Neu aus Datei");
     EXPECT_EQ(notes[1].text, "erste Zeile\r\nzweite Zeile\r\n");
     EXPECT_EQ(notes[1].stamp, fileTime);
+    EXPECT_EQ(notes[1].stampTicks, 4);
 }

@@ -142,19 +142,31 @@ TEST_F(ProgramDirectoryFiles, FailedCopiesAreReported) {
 TEST_F(ProgramDirectoryFiles, PrepareCopiesOnceAndKeepsTheUsersFile) {
     const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", tmp.filePath("data").toLocal8Bit());
+    // The notes, backups and drafts lie there: no other account may look in, not even once it
+    // was opened by an earlier version (0755, as a Debian home gives it).
+    const auto closed = [this] { return QFile::permissions(data) & 0x0FFF; };
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                           QFileDevice::WriteUser | QFileDevice::ExeUser;
     QString error;
     EXPECT_EQ(PrepareProgramDirectory(bin, &error), data);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_EQ(Read(data + "notizen.gdb"), "delivered");
+    EXPECT_EQ(closed(), owner & 0x0FFF);
 
     Write(data + "notizen.gdb", "my notes");
     Write(share + "notizen.gdb", "newer delivery");
+    ASSERT_TRUE(QFile::setPermissions(data, owner | QFileDevice::ReadOther | QFileDevice::ExeOther));
     EXPECT_EQ(PrepareProgramDirectory(bin, &error), data);
     EXPECT_EQ(Read(data + "notizen.gdb"), "my notes");
+    EXPECT_EQ(closed(), owner & 0x0FFF);
 
-    // A writable database beside the executable wins: nothing is copied for it.
+    // A writable database beside the executable wins: nothing is copied for it. The data
+    // directory is closed all the same.
     Write(bin + "notizen.gdb", "portable");
+    ASSERT_TRUE(QFile::setPermissions(data, owner | QFileDevice::ReadOther | QFileDevice::ExeOther));
     EXPECT_EQ(PrepareProgramDirectory(bin, &error), bin);
+    EXPECT_EQ(closed(), owner & 0x0FFF);
     qputenv("XDG_DATA_HOME", oldXdg);
     if (oldXdg.isNull())
         qunsetenv("XDG_DATA_HOME");

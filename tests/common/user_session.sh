@@ -22,6 +22,19 @@ ensure_normal_account() {
   RUN_USER=$name RUN_UID=$(id -u "$name") RUN_GID=$(id -g "$name")
 }
 
+# Runs a command as a second normal account (created once, as root) that is not RUN_USER:
+# another person on the same machine. Returns 77 when there can be none (not root, or useradd
+# or setpriv missing), else the command's exit code.
+as_other_account() {
+  local name=zw-otheruser
+  [ "$(id -u)" -eq 0 ] && command -v useradd >/dev/null && command -v setpriv >/dev/null || return 77
+  if ! id "$name" >/dev/null 2>&1; then
+    useradd --user-group --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$name" \
+      2>/dev/null || id "$name" >/dev/null 2>&1 || return 77
+  fi
+  setpriv --reuid="$(id -u "$name")" --regid="$(id -g "$name")" --init-groups env -i PATH=/usr/bin:/bin "$@"
+}
+
 # Runs a command as RUN_USER with exactly the environment given as NAME=value arguments
 # before "--".
 as_user() {

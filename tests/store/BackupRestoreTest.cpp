@@ -1,11 +1,20 @@
 // The services-manager wrapper against the embedded server, on copies of the delivered database.
+#include "StoreTestSupport.h"
 #include "common/TempDatabase.h"
+#include "store/BackupRotation.h"
+#include "store/DatabaseBackup.h"
+#include "store/NoteTransfer.h"
 #include "store/fb/FbError.h"
 #include "store/fb/FbService.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -32,6 +41,65 @@ TEST(FbServiceBlocks, ParameterLayout) {
                                    "\x0a\x00\x10\x00\x00",
                                    29));
     EXPECT_THROW(fb::BackupRequest(std::string(70000, 'x'), "/b.gbk"), fb::Error);
+}
+
+TEST(BackupRotation, NamesSortByTimeAndOnlyDatedBackupsAreDropped) {
+    const QDateTime made(QDate(2026, 12, 10), QTime(14, 30, 5));
+    EXPECT_EQ(DatedBackupName(made, {}), "notizenbackup-2026-12-10-143005.gbk");
+    // Two backups in one second.
+    EXPECT_EQ(DatedBackupName(made, {"notizenbackup-2026-12-10-143005.gbk"}),
+              "notizenbackup-2026-12-10-143005-2.gbk");
+    EXPECT_EQ(DatedBackupName(
+                  made, {"notizenbackup-2026-12-10-143005.gbk", "notizenbackup-2026-12-10-143005-2.gbk"}),
+              "notizenbackup-2026-12-10-143005-3.gbk");
+
+    const QStringList names{"notizenbackup-2026-12-10-143005-10.gbk",
+                            "notizenbackup-2026-12-10-143005.gbk",
+                            "notizenbackup-2026-12-10-143005-2.gbk",
+                            "notizenbackup-2025-01-31-235959.gbk",
+                            "notizenbackup.gbk",
+                            "notizen.gdb",
+                            "notizenbackup-kopie.gbk",
+                            "notizenbackup-2026-12-10-143005.gbk.neu",
+                            "notizenbackup-2027-01-01-000000-0.gbk"};
+    // Within one second the number orders: 10 after 2.
+    EXPECT_EQ(DatedBackupsToDrop(names, 2),
+              (QStringList{"notizenbackup-2025-01-31-235959.gbk", "notizenbackup-2026-12-10-143005.gbk"}));
+    EXPECT_EQ(DatedBackupsToDrop(names, 4), QStringList{});
+    EXPECT_EQ(DatedBackupsToDrop(names, 0).size(), 4);
+}
+
+using PrivateBackup = StoreFixture;
+
+// The engine writes the backup; with the usual umask a file it made would be 0644 while it
+// writes. Watched from beside the job: never anything but 0600.
+TEST_F(PrivateBackup, NoMomentWhereAnotherAccountCouldReadIt) {
+    AddNotes(*dm, {{0, "groß", QString(1024 * 1024, u'x'), {}}}); // long enough for the job to be watched
+    dm->Database.Close();
+    const QString backup = db.Directory() + "notizenbackup.gbk";
+    const QByteArray temp = QFile::encodeName(BackupTempFile(backup));
+    std::set<int> modes;
+    int seen = 0;
+    std::atomic<bool> done = false;
+    std::thread watch([&] {
+        while (!done) {
+            struct stat st {};
+            if (::stat(temp.constData(), &st) == 0) {
+                modes.insert(int(st.st_mode & 07777));
+                ++seen;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    const mode_t umaskBefore = ::umask(022);
+    fb::Service service;
+    BackupDatabaseFile(service, dm->Database.Credentials(), db.File(), backup);
+    ::umask(umaskBefore);
+    done = true;
+    watch.join();
+    EXPECT_FALSE(modes.empty()) << "the job ended before it could be watched";
+    EXPECT_EQ(modes, std::set<int>{0600}) << "in " << seen << " looks";
+    EXPECT_EQ(QFileInfo(backup).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
 }
 
 class FbServiceTest : public ::testing::Test {

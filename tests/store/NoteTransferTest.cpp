@@ -67,3 +67,27 @@ TEST_F(NoteTransfer, TheExportReadsOneSnapshotBesideTheProgramsOwnWork) {
     EXPECT_TRUE(dm->DataSetNotizliste.Active()) << "the list stays open";
     EXPECT_EQ(All(*dm).size(), 3u);
 }
+
+TEST_F(NoteTransfer, OnlyNotesThatAreNotThereAreAdded) {
+    const QDateTime stamp(QDate(2019, 7, 14), QTime(23, 59, 58, 123));
+    AddNotes(*dm, {{0, "Einkauf", "Brot\r\n", stamp, 4}, {0, "ohne Zeit", "x", {}}});
+    const std::vector<bool> added = AddNewNotes(*dm, {
+                                                         {0, "Einkauf", "Brot\r\n", stamp, 4}, // there
+                                                         {0, "Einkauf", "Brot\r\n", stamp, 4}, // a second one
+                                                         {0, "einkauf", "Brot\r\n", stamp, 4}, // letter case
+                                                         {0, "Einkauf", "Brot\n", stamp, 4},   // line break
+                                                         {0, "Einkauf", "Brot\r\n", stamp, 5}, // 1/10000 s
+                                                         {0, "ohne Zeit", "x", {}},            // there
+                                                         {0, "ohne Zeit", "x", stamp},         // a stamp
+                                                     });
+    EXPECT_EQ(added, std::vector<bool>({false, true, true, true, true, false, true}));
+    const std::vector<TNoteRecord> notes = All(*dm);
+    EXPECT_EQ(notes.size(), 2u + 5u);
+    int exact = 0;
+    for (const TNoteRecord& n : notes)
+        exact += n.title == "Einkauf" && n.text == "Brot\r\n" && n.stamp == stamp && n.stampTicks == 4;
+    EXPECT_EQ(exact, 2);
+    // Both are there now: the same two again add nothing.
+    EXPECT_EQ(AddNewNotes(*dm, {{0, "Einkauf", "Brot\r\n", stamp, 4}, {0, "Einkauf", "Brot\r\n", stamp, 4}}),
+              std::vector<bool>({false, false}));
+}
