@@ -3,7 +3,7 @@
 # by a normal account with a fresh home under a virtual X server with a tray host. The first
 # start copies the delivered database into ~/.local/share/zettelwerk/; a note typed into
 # "Notiz erfassen" (opened by a double click on the tray icon) is in that file after "Beenden".
-# Every package named in Depends exists on this machine.
+# Every package named in Depends exists on this machine; qt6-wayland is recommended.
 # Usage: package_session_test.sh <directory holding the one .deb> <artefact dir>
 set -uo pipefail
 OUT=${1:?package dir}
@@ -32,6 +32,8 @@ for alt in "${alternatives[@]}"; do
   done
   [ -n "$found" ] || fail "no package of '$alt' is installed here"
 done
+# Natively on a Wayland desktop, through Xwayland without it.
+[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 begin "scratch root"
 root="$work/root"
