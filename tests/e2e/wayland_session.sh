@@ -63,8 +63,11 @@ round() {
 
   begin "$qpa: the answer from the keyboard, then the list"
   keys Tab Tab space # focus starts on "Hilfe": Hilfe, Ja, Nein
-  wait_focused '^Notizenliste$' 20
+  poll "sway_windows | grep ' Notizenliste$'" 20 >/dev/null || fail "the list did not open after the answer"
   sway_windows | grep -q 'Autostart' && fail "the question is still shown"
+  # Which of the two windows the compositor focuses when the question goes is its own choice.
+  ask --suchen || fail "--suchen failed: $(cat "$work/ask.log")"
+  wait_focused '^Notizenliste$' 20
 
   begin "$qpa: --neue-notiz from a second process"
   ask --neue-notiz || fail "--neue-notiz failed: $(cat "$work/ask.log")"
