@@ -1,21 +1,9 @@
-# A Wayland desktop for the session tests: sway without a screen (it refuses root, so it runs as
-# the normal account of user_session.sh) on a D-Bus session bus of its own, with swaybar as the
-# StatusNotifierItem host and Xwayland for X11 programs. Sourced after session_lib.sh and
-# user_session.sh:
-#
-#   sway_start                 the session in $work/sway; sets SWAY_ENV (the environment of a
-#                              program in it, for as_user); returns 1 with the reason in
-#                              SWAY_ERROR when the compositor does not come up
-#   sway_run CMD...            CMD as the account, in the session
-#   sway_program <dir> <log> [VAR=value...] [-- args...]
-#                              <dir>/zettelwerk in the session; sets PROGRAM (its pid)
-#   sway_windows               one line per window: focused floating x y width height name
-#   wait_focused <name> <s>    waits until the window with the keyboard focus is <name> (regex)
-#   keys KEY... / type_keys T  presses keys / types text (wtype)
-#   sni_items / sni_call M     the items the bar shows / calls method M of the first one, as the
-#                              bar does on a click
-#
-# shot() takes the picture with grim; fail() lists the session's windows.
+# A Wayland desktop for the session tests: sway without a screen, run by the account of
+# user_session.sh (it refuses root), on a D-Bus session bus of its own, with swaybar as the
+# StatusNotifierItem host and Xwayland. Sourced after session_lib.sh and user_session.sh.
+# sway_start sets SWAY_ENV, the environment of a program in the session (returns 1 with the
+# reason in SWAY_ERROR); sway_program starts <dir>/zettelwerk there as e2e_program does; windows
+# and the focus come from sway's tree, keys from wtype; shot() takes the picture with grim.
 # shellcheck shell=bash
 
 # sway, swaybar, dbus-daemon and the keyboard of wtype: ended by the exit trap.
@@ -83,6 +71,7 @@ sway_program() {
   PPIDS+=("$PROGRAM")
 }
 
+# One line per window: focused floating x y width height name.
 sway_windows() {
   sway_run swaymsg -t get_tree | /usr/bin/python3 -c '
 import json, sys
@@ -99,6 +88,7 @@ walk(json.load(sys.stdin))'
 
 focused_window() { sway_windows | grep '^1 ' | cut -d' ' -f7-; }
 
+# wait_focused <name regex> <s>
 wait_focused() {
   poll "focused_window | grep -E '$1'" "${2:-20}" >/dev/null ||
     fail "no window '$1' with the keyboard focus within ${2:-20} s (focus: '$(focused_window)')"
@@ -117,7 +107,8 @@ sni_items() {
     grep -oE ':[0-9.]+/StatusNotifierItem'
 }
 
-# What swaybar sends for a click on the item (Activate: left button, ContextMenu: right one).
+# sni_call <method>: what swaybar sends for a click on the item (Activate: left button,
+# ContextMenu: right one).
 sni_call() {
   local item
   item=$(sni_items | head -1)

@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# The real program on a Wayland desktop: sway without a screen, run by a normal account, with
-# swaybar as the tray; once natively (Qt's Wayland plugin) and once through Xwayland. Each way,
-# on a fresh database: `zettelwerk --neue-notiz` starts the program with "Notiz erfassen" in
-# front and its icon in the bar; the first-start question comes over that window with the
-# keyboard focus; a later start asking for the list leaves the question in front, and the list
-# opens once the question is answered from the keyboard; `--neue-notiz` from a second process
-# gives "Notiz erfassen" the focus back; a note typed there and saved with Ctrl+S is in the
-# database; the bar's right button opens the menu, whose "Beenden" ends the program.
+# The real program on a Wayland desktop (sway, swaybar as the tray), natively and through
+# Xwayland, from a fresh database: icon in the bar, the first-start question over the window
+# with the keyboard focus and in front while a later start asks for a window, --neue-notiz from
+# a second process takes the focus, a note typed and saved is in the database, the bar's menu.
 # Usage: wayland_session.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
