@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
+#include <QWindow>
 #include <utility>
 
 TfrmMain::TfrmMain(TProgramWindows& windows, QWidget* parent) : QWidget(parent), windows_(windows) {
@@ -139,16 +140,29 @@ void TfrmMain::OpenWindows(const QStringList& words) {
         ShowAndBringToFront(modal);
 }
 
+// A window opened while the question waits would be blocked by it anyway. Where the program
+// cannot stack its windows itself (Wayland), it would also take the keyboard focus from the
+// question, squeeze it aside in a tiling layout or cover it.
+void TfrmMain::Present(const std::function<QWidget*()>& window) {
+    TfrmAutostartDialog* question = windows_.autostart.Existing();
+    if (question && question->isVisible()) {
+        afterQuestion_.push_back(window);
+        ShowAndBringToFront(question);
+        return;
+    }
+    ShowAndBringToFront(window());
+}
+
 void TfrmMain::NotizAnlegenClick() {
-    ShowAndBringToFront(windows_.anlegen.Get());
+    Present([this] { return windows_.anlegen.Get(); });
 }
 
 void TfrmMain::NotizsuchenClick() {
-    ShowAndBringToFront(windows_.suchen.Get());
+    Present([this] { return windows_.suchen.Get(); });
 }
 
 void TfrmMain::VerwaltungClick() {
-    ShowAndBringToFront(windows_.verwaltung.Get());
+    Present([this] { return windows_.verwaltung.Get(); });
 }
 
 void TfrmMain::HilfezuZettelwerk1Click() {
@@ -156,7 +170,7 @@ void TfrmMain::HilfezuZettelwerk1Click() {
 }
 
 void TfrmMain::InfoClick() {
-    ShowAndBringToFront(windows_.about.Get());
+    Present([this] { return windows_.about.Get(); });
 }
 
 void TfrmMain::BeendenClick() {
@@ -170,8 +184,19 @@ void TfrmMain::TimerAutostartTimer() {
     TimerAutostart->stop();
     if (windows_.firstStartAnswered && windows_.firstStartAnswered())
         return; // the question is not even made
-    if (TfrmAutostartDialog* question = windows_.autostart.Get())
-        question->CheckFirstStart();
+    TfrmAutostartDialog* question = windows_.autostart.Get();
+    if (!question)
+        return;
+    // Shown over a window of the program, the question belongs to it: a Wayland compositor
+    // then keeps it above that window (floating, in a tiling one) instead of beside or below.
+    if (QWidget* over = QApplication::activeWindow(); over && over != question) {
+        question->winId();
+        question->windowHandle()->setTransientParent(over->windowHandle());
+    }
+    question->CheckFirstStart();
+    // The question is closed: what was asked for meanwhile opens now, in the order asked.
+    for (const auto& window : std::exchange(afterQuestion_, {}))
+        RunGuarded([&window] { ShowAndBringToFront(window()); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

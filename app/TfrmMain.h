@@ -3,6 +3,8 @@
 // first-start timer. Closing it ends the program.
 #include <QStringList>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -65,9 +67,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Shows a program window, or, while the first-start question waits for its answer, brings
+    // the question to the front and opens the window once the question is closed.
+    void Present(const std::function<QWidget*()>& window);
+
     TProgramWindows& windows_;
     TFlatMenuStyle* menuStyle_;
     bool startupComplete_ = false;
     bool menuFontSet_ = false;
     QStringList pendingWindows_;
+    std::vector<std::function<QWidget*()>> afterQuestion_; // asked for while the question waited
 };

@@ -249,7 +249,12 @@ int main(int argc, char** argv) {
 
     // Before any thread starts, so that a termination request only reaches the event loop.
     BlockTerminationSignals();
+    // This start's token belongs to the window it asks for, not to whatever Qt activates first;
+    // programs started from here do not inherit it.
+    qunsetenv("XDG_ACTIVATION_TOKEN");
     TZettelwerkApplication app(argc, argv);
+    if (!requestWords.isEmpty())
+        SetActivationToken(activationToken);
     QApplication::setApplicationName(QStringLiteral("Zettelwerk"));
     QApplication::setWindowIcon(ImageListMain::TrayIcon());
     // The main window is never shown; only its close ends the program.
@@ -303,9 +308,7 @@ int main(int argc, char** argv) {
         main->OpenWindows(requestWords);
         QObject::connect(channel.get(), &TProgramChannel::Requested, main,
                          [main](const QStringList& words, const QString& token) {
-                             // Qt's Wayland window activation takes the token from there.
-                             if (!token.isEmpty() && QGuiApplication::platformName().startsWith(u"wayland"))
-                                 qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+                             SetActivationToken(token);
                              main->OpenWindows(words);
                          });
         // The session ending or a kill asks the main window to close, as "Beenden" does.

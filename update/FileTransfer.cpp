@@ -181,7 +181,7 @@ QString OpenTempDownload(const TTransferContext& ctx, QFile& temp) {
     return tempPath;
 }
 
-// Reads the body of request into a new temporary file, hashing every block.
+// Reads the body of request into a new temporary file, hashing every block when asked to.
 TReceivedFile ReceiveBody(TTransferContext& ctx, TInternetRequest& request, qint64 announced,
                           const QString& fileName, const QString& progressPath) {
     TReceivedFile r;

@@ -25,7 +25,7 @@ struct TTransferSettings {
     bool HTTPKeepAliveAuthentication = false;
     QString LogFileName = "WUPDATE.LOG";  // for the lines without time stamp
     qint64 MaxFileSize = qint64(1) << 30; // larger transfers are stopped as a read error
-    bool ComputeSha256 = true;            // TReceivedFile::Sha256 of what arrives (else empty)
+    bool ComputeSha256 = false; // TReceivedFile::Sha256 of what arrives (else empty): checked files only
 };
 
 struct TTransferEvents {
@@ -66,9 +66,9 @@ struct TReceivedFile {
 };
 
 // Steps up to the complete temporary file: request, transfer into a new file of
-// Settings.TempDirectory, hashing each block. Reports 915, 916, 917, 956. Throws EInOutError when
-// the temporary file cannot be created or written.
-// Progress events name progressDir + the file name.
+// Settings.TempDirectory, hashing each block when Settings.ComputeSha256. Reports 915, 916, 917, 956. Throws
+// EInOutError when the temporary file cannot be created or written. Progress events name progressDir + the
+// file name.
 TReceivedFile ReceiveFile(TTransferContext& ctx, TInternetConnection* connection, const QString& source,
                           const QString& progressDir = QString());
 

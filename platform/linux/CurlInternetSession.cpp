@@ -3,7 +3,9 @@
 #include "platform/InternetSession.h"
 
 #include <QStringList>
+#include <cstring>
 #include <curl/curl.h>
+#include <vector>
 
 namespace {
 
@@ -107,7 +109,7 @@ public:
 
         while (!FHeadersDone && !FDone)
             Pump();
-        if (FDone && FResult != CURLE_OK && !FHeadersDone && FBuffer.isEmpty()) {
+        if (FDone && FResult != CURLE_OK && !FHeadersDone && Available() == 0) {
             if (errorText)
                 *errorText = QString::fromUtf8(FError[0] ? FError : curl_easy_strerror(FResult));
             return false;
@@ -137,17 +139,29 @@ public:
         const qint64 n = std::min<qint64>(maxSize, Available());
         if (n == 0)
             return FDone && FResult != CURLE_OK ? -1 : 0;
-        memcpy(buffer, FBuffer.constData() + FPos, size_t(n));
+        memcpy(buffer, FBuffer.data() + FPos, size_t(n));
         FPos += n;
-        if (FPos > MaxBuffered) {
-            FBuffer.remove(0, FPos);
-            FPos = 0;
-        }
         return n;
     }
 
 private:
-    qsizetype Available() const { return FBuffer.size() - FPos; }
+    qsizetype Available() const { return FEnd - FPos; }
+
+    // Appends behind the unread bytes. The buffer is allocated once and reused: the unread rest
+    // (mostly less than one read, as libcurl is driven only when a read finds too little) moves
+    // to the front, instead of memory being given back and faulted in anew for every chunk.
+    void Append(const char* data, qsizetype n) {
+        if (FEnd + n > qsizetype(FBuffer.size())) {
+            const qsizetype unread = Available();
+            memmove(FBuffer.data(), FBuffer.data() + FPos, size_t(unread));
+            FPos = 0;
+            FEnd = unread;
+            if (FEnd + n > qsizetype(FBuffer.size()))
+                FBuffer.resize(size_t(FEnd + n));
+        }
+        memcpy(FBuffer.data() + FEnd, data, size_t(n));
+        FEnd += n;
+    }
 
     void Pump() {
         int running = 0;
@@ -173,7 +187,7 @@ private:
             self->FPaused = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        self->FBuffer.append(data, qsizetype(n));
+        self->Append(data, qsizetype(n));
         return n;
     }
 
@@ -204,8 +218,8 @@ private:
     curl_slist* FHeaders = nullptr;
     char FError[CURL_ERROR_SIZE] = {};
     QByteArray FUrl, FAgent, FProxy, FUser, FPassword, FBody;
-    QByteArray FBuffer;
-    qsizetype FPos = 0;
+    std::vector<char> FBuffer;
+    qsizetype FPos = 0, FEnd = 0; // the unread bytes lie between
     bool FFtp = false;
     bool FHeadersDone = false;
     bool FLocationSeen = false;

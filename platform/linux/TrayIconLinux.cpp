@@ -3,6 +3,7 @@
 // is on the session bus, and the XEmbed tray otherwise.
 #include "platform/TrayIcon.h"
 
+#include <QCursor>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QMenu>
@@ -32,6 +33,11 @@ public:
             if (reason == QSystemTrayIcon::DoubleClick ||
                 (statusNotifier_ && reason == QSystemTrayIcon::Trigger))
                 emit DoubleClicked();
+            // A panel that shows the exported menu itself (KDE, GNOME) never asks for it; one
+            // that cannot (swaybar) sends ContextMenu for the right button: the menu is ours
+            // to show. On Wayland, without a window to hang it on, it opens as a small window.
+            if (statusNotifier_ && reason == QSystemTrayIcon::Context && icon_.contextMenu())
+                icon_.contextMenu()->popup(QCursor::pos());
         });
     }
     ~TSystemTrayIconHost() override { icon_.hide(); }

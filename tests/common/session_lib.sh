@@ -13,7 +13,8 @@
 #
 # Everything started is ended by the exit trap, whatever way the test ends: the programs in
 # PPIDS, helpers (tray hosts, servers) in TPIDS, X servers in XPIDS. A script that has more to
-# put back defines e2e_on_exit, called with the exit code once these have ended.
+# put back defines e2e_on_exit, called with the exit code once these have ended; one that can tell
+# more about a failure than the X windows defines e2e_describe.
 # shellcheck shell=bash
 
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
@@ -82,6 +83,7 @@ fail() {
     echo "windows shown on $DISPLAY: $(xdotool search --onlyvisible --classname zettelwerk getwindowname %@ \
       2>/dev/null | paste -sd'|')"
   fi
+  declare -F e2e_describe >/dev/null && e2e_describe
   shot failure
   exit 1
 }

@@ -35,20 +35,25 @@ as_other_account() {
   setpriv --reuid="$(id -u "$name")" --regid="$(id -g "$name")" --init-groups env -i PATH=/usr/bin:/bin "$@"
 }
 
-# Runs a command as RUN_USER with exactly the environment given as NAME=value arguments
-# before "--".
-as_user() {
+# Sets USER_CMD to a command that runs a command as RUN_USER with exactly the environment given
+# as NAME=value arguments before "--"; "${USER_CMD[@]}" & gives the command's own pid in $!.
+user_command() {
   local vars=()
   while [ "$1" != "--" ]; do
     vars+=("$1")
     shift
   done
   shift
+  USER_CMD=(env -i "${vars[@]}" "$@")
   if [ "$(id -u)" -eq 0 ] && [ "$RUN_UID" -ne 0 ]; then
-    setpriv --reuid="$RUN_UID" --regid="$RUN_GID" --init-groups env -i "${vars[@]}" "$@"
-  else
-    env -i "${vars[@]}" "$@"
+    USER_CMD=(setpriv --reuid="$RUN_UID" --regid="$RUN_GID" --init-groups "${USER_CMD[@]}")
   fi
+}
+
+# Runs a command as RUN_USER with exactly the environment given before "--".
+as_user() {
+  user_command "$@"
+  "${USER_CMD[@]}"
 }
 
 focus_window() {

@@ -5,7 +5,7 @@
 # "Notiz erfassen" (opened by a double click on the tray icon) is in that file after "Beenden".
 # A backup made in "Verwaltung" lies beside it, and another account on the machine can read
 # neither it nor the directory, which an earlier version had left open (0755).
-# Every package named in Depends exists on this machine.
+# Every package named in Depends exists on this machine; qt6-wayland is recommended.
 # Usage: package_session_test.sh <directory holding the one .deb> <artefact dir>
 set -uo pipefail
 OUT=${1:?package dir}
@@ -34,6 +34,8 @@ for alt in "${alternatives[@]}"; do
   done
   [ -n "$found" ] || fail "no package of '$alt' is installed here"
 done
+# Natively on a Wayland desktop, through Xwayland without it.
+[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 begin "scratch root"
 root="$work/root"
