@@ -45,10 +45,14 @@ QList<QByteArray> Lines(const QByteArray& text) {
     return lines;
 }
 
+// As minisign prints it in its comments: the little-endian number in capital hex digits,
+// without leading zeros, so that a user can compare it with the key file.
 QString HexKeyId(const std::array<std::uint8_t, 8>& id) {
     QString text;
     for (int i = 7; i >= 0; --i)
         text += QString::asprintf("%02X", id[size_t(i)]);
+    while (text.size() > 1 && text.startsWith(u'0'))
+        text.remove(0, 1);
     return text;
 }
 

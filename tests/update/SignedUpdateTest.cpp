@@ -65,7 +65,8 @@ TEST_F(MinisignFiles, SignaturesOfTheMinisignCommandVerify) {
     const TMinisignPublicKey pk = Key(key);
     // The id minisign names in the key's comment.
     EXPECT_TRUE(key.PublicKeyText().startsWith("untrusted comment: minisign public key " +
-                                               pk.KeyIdText().toLatin1()));
+                                               pk.KeyIdText().toLatin1() + '\n'))
+        << key.PublicKeyText().toStdString();
 
     const auto prehashed = ParseMinisignSignature(Read(message + ".minisig"));
     ASSERT_TRUE(prehashed);
