@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QScopedValueRollback>
 #include <QtDebug>
 #include <algorithm>
 #include <cstdlib>
@@ -19,7 +20,7 @@
 namespace {
 
 // Texts up to this many bytes come with the row; longer ones are read as blobs.
-constexpr int kInlineTextBytes = 32000;
+constexpr int kInlineTextBytes = 8000;
 const QString kSelectNotes =
     QStringLiteral("select ID, TITEL, iif(octet_length(BEMERKUNG) <= %1, "
                    "cast(BEMERKUNG as varchar(%1) character set octets), null), BEMERKUNG from TBLNOTIZEN ")
@@ -52,6 +53,7 @@ constexpr qint64 kHoleMaxAgeMs = 10 * 60 * 1000;
 constexpr size_t kMaxChanges = 20000;
 constexpr size_t kMaxHoles = 10000;
 constexpr int kIdsPerStatement = 100;
+constexpr size_t kSampleBytes = 256 * 1024;
 constexpr char kEnd = char(0xFF); // ends a folded title and a folded text; no UTF-8 has it
 
 std::string ReadOnlyTpb() {
@@ -111,6 +113,13 @@ struct TRecord {
     quint64 titleStart = 0;
 };
 
+// The record whose bytes hold the arena position.
+std::vector<TRecord>::const_iterator RecordAt(const std::vector<TRecord>& records, quint64 at) {
+    return std::upper_bound(records.begin(), records.end(), at,
+                            [](quint64 v, const TRecord& r) { return v < r.start; }) -
+           1;
+}
+
 enum class TState { Start, Loading, Ready, Unavailable };
 
 } // namespace
@@ -121,6 +130,9 @@ struct TSearchIndex::Impl {
 
     TState state = TState::Start;
     bool stalled = false; // loading stopped at an error; a Refresh() asks for it again
+    // Inside LoadSlice() or Refresh(): a connection made on the way emits signals whose handlers
+    // may call again.
+    bool busy = false;
     QString lastError;
 
     TArena arena, titles;
@@ -165,12 +177,12 @@ struct TSearchIndex::Impl {
     }
     int Dialect() const { return dm.Database.SqlDialect(); }
 
-    void Add(qint64 id, const QString& title, std::string_view text) {
+    // Title and text as UTF-8.
+    void Add(qint64 id, std::string_view title, std::string_view text) {
         Remove(id);
-        static thread_local std::string folded;
+        thread_local std::string folded;
         folded.clear();
-        const QByteArray titleBytes = title.toUtf8();
-        AppendFoldedUtf8(folded, titleBytes.constData(), size_t(titleBytes.size()));
+        AppendFoldedUtf8(folded, title.data(), title.size());
         folded += kEnd;
         AppendFoldedUtf8(folded, text.data(), text.size());
         folded += kEnd;
@@ -179,9 +191,9 @@ struct TSearchIndex::Impl {
         r.start = arena.Size();
         r.length = quint32(folded.size());
         r.titleStart = titles.Size();
-        r.titleLength = quint32(titleBytes.size());
+        r.titleLength = quint32(title.size());
         arena.Append(folded.data(), folded.size());
-        titles.Append(titleBytes.constData(), size_t(titleBytes.size()));
+        titles.Append(title.data(), title.size());
         slotOf.insert(id, quint32(records.size()));
         records.push_back(r);
     }
@@ -229,7 +241,7 @@ struct TSearchIndex::Impl {
     // One row of kSelectNotes: its text inline or from its blob.
     void AddRow(fb::Attachment& att, fb::Transaction& tr, const fb::Statement& s) {
         const qint64 id = s.AsInt64(0);
-        const QString title = s.IsNull(1) ? QString() : s.AsString(1);
+        const std::string_view title = s.TextBytes(1);
         if (!s.IsNull(2) || s.IsNull(3)) {
             Add(id, title, s.TextBytes(2));
         } else {
@@ -448,6 +460,9 @@ TSearchIndex::~TSearchIndex() = default;
 bool TSearchIndex::LoadSlice(int budgetMs) {
     if (d_->state == TState::Ready || d_->state == TState::Unavailable)
         return true;
+    if (d_->busy)
+        return false;
+    const QScopedValueRollback<bool> busy(d_->busy, true);
     try {
         const bool done = d_->Slice(budgetMs);
         d_->stalled = false;
@@ -468,6 +483,9 @@ bool TSearchIndex::Unavailable() const {
 }
 
 void TSearchIndex::Refresh() {
+    if (d_->busy)
+        return;
+    const QScopedValueRollback<bool> busy(d_->busy, true);
     if (d_->stalled) {
         d_->stalled = false;
         emit LoadingNeeded();
@@ -498,21 +516,38 @@ std::vector<qint64> TSearchIndex::Find(const QString& term) const {
     if (words.empty()) {
         std::fill(found.begin(), found.end(), 1);
     } else {
-        // The longest word is looked for through the whole block; the others only in the notes
-        // that have it.
-        std::sort(words.begin(), words.end(),
-                  [](const auto& a, const auto& b) { return a.size() > b.size(); });
+        // The rarest word is looked for through the whole block, the others only in the notes
+        // that have it. Which one is rarest is guessed from a sample at the block's start.
         const char* base = d_->arena.Data();
         const size_t size = d_->arena.Size();
+        const auto sampled = [&](const std::string& w) {
+            const size_t end = std::min(size, kSampleBytes);
+            size_t n = 0;
+            for (const char* p = base;
+                 (p = static_cast<const char*>(memmem(p, size_t(base + end - p), w.data(), w.size()))) !=
+                 nullptr;
+                 p += w.size())
+                ++n;
+            return n;
+        };
+        if (words.size() > 1) {
+            std::vector<std::pair<size_t, std::string>> counted;
+            for (std::string& w : words)
+                counted.emplace_back(sampled(w), std::move(w));
+            std::sort(counted.begin(), counted.end(), [](const auto& a, const auto& b) {
+                return a.first != b.first ? a.first < b.first : a.second.size() > b.second.size();
+            });
+            words.clear();
+            for (auto& c : counted)
+                words.push_back(std::move(c.second));
+        }
         size_t pos = 0;
         while (pos < size) {
             const void* hit = memmem(base + pos, size - pos, words[0].data(), words[0].size());
             if (!hit)
                 break;
             const auto at = quint64(static_cast<const char*>(hit) - base);
-            const auto r = std::upper_bound(records.begin(), records.end(), at,
-                                            [](quint64 v, const TRecord& rec) { return v < rec.start; }) -
-                           1;
+            const auto r = RecordAt(records, at);
             const char* from = base + r->start;
             found[size_t(r - records.begin())] =
                 std::all_of(words.begin() + 1, words.end(), [&](const std::string& w) {
@@ -522,6 +557,7 @@ std::vector<qint64> TSearchIndex::Find(const QString& term) const {
         }
     }
     if (HasTitleWildcards(term)) {
+        // The first release's title test, on every title.
         const TTitleLike like(term);
         for (size_t i = 0; i < records.size(); ++i)
             if (!found[i] && records[i].id >= 0)

@@ -89,14 +89,47 @@ std::u32string Upper(const QString& s) {
     return out;
 }
 
-// LIKE without an escape character: % any run, _ one character.
-bool Like(const std::u32string& p, const std::u32string& t) {
+// The code point at i of UTF-8 text, i moved past it; a malformed byte is U+FFFD.
+char32_t NextCodePoint(const unsigned char* s, size_t size, size_t& i) {
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    int n = 0;
+    char32_t c = 0, min = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        n = 1, c = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 2, c = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 3, c = b & 0x07, min = 0x10000;
+    }
+    bool valid = n > 0 && i + size_t(n) < size;
+    for (int k = 1; valid && k <= n; ++k) {
+        if ((s[i + size_t(k)] & 0xC0) != 0x80)
+            valid = false;
+        else
+            c = (c << 6) | (s[i + size_t(k)] & 0x3F);
+    }
+    if (!valid || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return kReplacement;
+    }
+    i += size_t(n) + 1;
+    return c;
+}
+
+// LIKE without an escape character: % any run, _ one character. The title's characters are
+// upper-cased by `upper`.
+template <class TChar, class TUpper>
+bool Like(const std::u32string& p, const TChar* t, size_t size, TUpper upper) {
     size_t pi = 0, ti = 0, star = std::u32string::npos, mark = 0;
-    while (ti < t.size()) {
+    while (ti < size) {
         if (pi < p.size() && p[pi] == U'%') {
             star = pi++;
             mark = ti;
-        } else if (pi < p.size() && (p[pi] == U'_' || p[pi] == t[ti])) {
+        } else if (pi < p.size() && (p[pi] == U'_' || p[pi] == upper(t[ti]))) {
             ++pi;
             ++ti;
         } else if (star != std::u32string::npos) {
@@ -109,6 +142,10 @@ bool Like(const std::u32string& p, const std::u32string& t) {
     while (pi < p.size() && p[pi] == U'%')
         ++pi;
     return pi == p.size();
+}
+
+bool Like(const std::u32string& p, const std::u32string& t) {
+    return Like(p, t.data(), t.size(), [](char32_t c) { return c; });
 }
 
 QString Quoted(QString text) {
@@ -249,60 +286,41 @@ QString FoldForSearch(const QString& text) {
 }
 
 void AppendFoldedUtf8(std::string& out, const char* utf8, size_t size) {
-    const auto* s = reinterpret_cast<const unsigned char*>(utf8);
-    const auto encode = [&out](char32_t c) {
+    // A byte becomes at most three (a malformed one: U+FFFD), so the room is made once.
+    const size_t before = out.size();
+    out.resize(before + 3 * size);
+    char* o = out.data() + before;
+    const auto encode = [&o](char32_t c) {
         if (c < 0x80) {
-            out += char(c);
+            *o++ = char(c);
         } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         }
     };
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8);
     for (size_t i = 0; i < size;) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out += char((b >= 'A' && b <= 'Z') ? b + 32 : b);
-            ++i;
-            continue;
-        }
-        int n = 0;
-        char32_t c = 0, min = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            n = 1, c = b & 0x1F, min = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            n = 2, c = b & 0x0F, min = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            n = 3, c = b & 0x07, min = 0x10000;
-        }
-        bool valid = n > 0 && i + size_t(n) < size;
-        for (int k = 1; valid && k <= n; ++k) {
-            if ((s[i + size_t(k)] & 0xC0) != 0x80)
-                valid = false;
-            else
-                c = (c << 6) | (s[i + size_t(k)] & 0x3F);
-        }
-        if (valid && (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
-            encode(kReplacement);
+            *o++ = char((b >= 'A' && b <= 'Z') ? b + 32 : b);
             ++i;
             continue;
         }
         char32_t folded[2];
-        const int m = FoldCodePoint(c, folded);
+        const int m = FoldCodePoint(NextCodePoint(s, size, i), folded);
         for (int k = 0; k < m; ++k)
             encode(folded[k]);
-        i += size_t(n) + 1;
     }
+    out.resize(size_t(o - out.data()));
 }
 
 TTitleLike::TTitleLike(const QString& pattern) : pattern_(Upper(pattern)) {}
@@ -312,19 +330,22 @@ bool TTitleLike::Matches(const QString& title) const {
 }
 
 bool TTitleLike::Matches(std::string_view utf8) const {
-    std::u32string title;
-    title.reserve(utf8.size());
+    // Most titles are ASCII: compared as they are.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    if (std::all_of(bytes, bytes + utf8.size(), [](unsigned char b) { return b < 0x80; }))
+        return Like(pattern_, bytes, utf8.size(),
+                    [](unsigned char b) { return char32_t((b >= 'a' && b <= 'z') ? b - 32 : b); });
+    thread_local std::u32string title;
+    title.clear();
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     for (size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
+        const unsigned char b = s[i];
         if (b < 0x80) {
             title.push_back((b >= 'a' && b <= 'z') ? b - 32 : b);
             ++i;
-            continue;
+        } else {
+            title.push_back(QChar::toUpper(NextCodePoint(s, utf8.size(), i)));
         }
-        const int n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-        const QString c = QString::fromUtf8(utf8.data() + i, qsizetype(std::min(size_t(n), utf8.size() - i)));
-        title += Upper(c);
-        i += size_t(n);
     }
     return Like(pattern_, title);
 }
