@@ -138,7 +138,7 @@ struct TSearchIndex::Impl {
     TArena arena, titles;
     std::vector<TRecord> records; // in the arena's order
     QHash<qint64, quint32> slotOf;
-    size_t deadBytes = 0, deadTitleBytes = 0;
+    size_t deadBytes = 0;
     qint64 lastLoadedId = 0;
 
     // The journal as far as it has been taken: every number up to `high` was applied, except
@@ -160,7 +160,7 @@ struct TSearchIndex::Impl {
         TArena().Swap(titles);
         records = {};
         slotOf = {};
-        deadBytes = deadTitleBytes = 0;
+        deadBytes = 0;
         lastLoadedId = 0;
         high = 0;
         holes.clear();
@@ -205,7 +205,6 @@ struct TSearchIndex::Impl {
         TRecord& r = records[*it];
         std::memset(arena.Data() + r.start, kEnd, r.length);
         deadBytes += r.length;
-        deadTitleBytes += r.titleLength;
         r.id = -1;
         slotOf.erase(it);
         Compact();
@@ -235,7 +234,7 @@ struct TSearchIndex::Impl {
         arena.Swap(a);
         titles.Swap(t);
         records.swap(kept);
-        deadBytes = deadTitleBytes = 0;
+        deadBytes = 0;
     }
 
     // One row of kSelectNotes: its text inline or from its blob.
