@@ -276,6 +276,23 @@ TEST(SearchIndex, AnotherProgramsChangesAreFoundByTheNextSearch) {
     TDataModuleNotizen dm(db.Directory());
     ASSERT_TRUE(dm.DataModuleCreate()) << dm.LastConnectError().toStdString();
     ExpectChangesFollowed(dm, db.File(), [&](const QString& script) { Isql(db.File(), script); });
+
+    // A long note changed twice: the memory of its old texts is given back, the rest still found.
+    dm.SaveNewNote("Roman", QString("Kapitel ").repeated(200000) + "Schluss");
+    TSearchIndex index(dm);
+    Load(index);
+    const size_t loaded = index.MemoryBytes();
+    for (const char* end : {"Epilog", "Nachwort"}) {
+        Isql(db.File(),
+             QStringLiteral("update tblnotizen set bemerkung = bemerkung || ' %1' where titel = 'Roman';")
+                 .arg(end));
+        index.Refresh();
+    }
+    EXPECT_LT(index.MemoryBytes(), loaded + loaded / 2);
+    EXPECT_EQ(index.Find("Schluss Nachwort").size(), 1u);
+    EXPECT_EQ(index.Find("Epilog").size(), 1u);
+    EXPECT_EQ(index.Find("Nashorn"), TIds{53});
+    EXPECT_EQ(index.Count(), qint64(AllNotes(dm).size()));
 }
 
 TEST(ServerSearchIndex, AnotherMachinesChangesAreFoundAndAnAccountWithoutJournalSearchesByStatement) {
