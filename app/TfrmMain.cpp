@@ -129,6 +129,14 @@ void TfrmMain::OpenWindows(const QStringList& words) {
         return;
     }
     for (const QString& word : words) {
+        QString term;
+        if (SearchTermFromRequestWord(word, &term)) {
+            // The list as the tray menu opens it, then the search in it.
+            Notizsuchen->trigger();
+            if (TfrmSuchen* list = windows_.suchen.Existing(); list && list->isVisible())
+                RunGuarded([list, &term] { list->SearchFor(term); });
+            continue;
+        }
         TProgramWindow window;
         if (!WindowFromRequestWord(word, &window))
             continue;

@@ -47,7 +47,8 @@ public:
     void StartupComplete();
 
     // Opens windows as the tray menu does, named by the words of the command line's requests
-    // ("neue-notiz", "suchen"); unknown words are ignored. Before the start-up is over they wait.
+    // ("neue-notiz", "suchen", "suchen=" with a term to search for in the list); unknown words
+    // are ignored. Before the start-up is over they wait.
     void OpenWindows(const QStringList& words);
     bool IsStartupComplete() const { return startupComplete_; }
 

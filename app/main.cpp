@@ -4,6 +4,7 @@
 #include "app/CommandLineOptions.h"
 #include "app/FirstStartRecord.h"
 #include "app/NoteFiles.h"
+#include "app/NoteSearchCommand.h"
 #include "app/ProgramChannel.h"
 #include "app/ProgramDirectory.h"
 #include "app/ProgramWindows.h"
@@ -57,6 +58,7 @@ int printUsage() {
         "%s", QStringLiteral(
                   "Aufruf: zettelwerk [--neue-notiz] [--suchen] [/debug | -debug] | --export VERZEICHNIS | "
                   "--import DATEI... | --version | --help\n"
+                  "       zettelwerk --suchen BEGRIFF... | --finden BEGRIFF...\n"
                   "Zettelwerk - Das Notizwerkzeug. Das Programm liegt im Infobereich der Taskleiste;\n"
                   "notizen.gdb und zettelwerk.chm liegen neben dem Programm; ein installiertes Programm\n"
                   "legt notizen.gdb beim ersten Start in $XDG_DATA_HOME/zettelwerk/ an\n"
@@ -76,6 +78,16 @@ int printUsage() {
                   "                       Benutzer auf derselben notizen.gdb läuft; läuft keins, startet\n"
                   "                       Zettelwerk und öffnet es dann\n"
                   "  --suchen             ebenso die „Notizenliste“\n"
+                  "  --suchen BEGRIFF...  die „Notizenliste“ öffnen und darin nach BEGRIFF suchen\n"
+                  "  --finden BEGRIFF...  ohne grafische Oberfläche suchen (auch während Zettelwerk\n"
+                  "                       läuft): je gefundene Notiz eine Zeile mit Anlagezeit und\n"
+                  "                       Titel, nach Titel geordnet; Rückgabewert 0: gefunden,\n"
+                  "                       1: nichts gefunden, 2: Aufruf- oder Datenbankfehler.\n"
+                  "                       Gefunden wird eine Notiz, die jedes Wort des Begriffs im\n"
+                  "                       Titel oder Text enthält (Groß- und Kleinschreibung gleich,\n"
+                  "                       ß wie ss; \"mehrere Wörter\" in Anführungszeichen als ein\n"
+                  "                       Wort), oder deren Titel auf BEGRIFF passt (% und _ als\n"
+                  "                       Platzhalter)\n"
                   "  --export VERZEICHNIS jede Notiz als UTF-8-Textdatei (der Titel als Dateiname, die\n"
                   "                       Anlagezeit als Dateizeit) und alle nach Titel geordnet in\n"
                   "                       notizen.md in ein neues oder leeres VERZEICHNIS schreiben;\n"
@@ -131,27 +143,30 @@ int printUsage() {
     return 0;
 }
 
-// --export and --import: no window, no display; the database as the program would open it.
+// --export, --import and --finden: no window, no display; the database as the program would open it.
 int RunTransfer(const TCommandLine& line, const QString& programDirectory,
                 const TConnectionChoice& connection) {
     QTextStream out(stdout), err(stderr);
     TDataModuleNotizen dataModule(programDirectory);
     if (connection.source != TConnectionSource::Embedded)
         dataModule.UseDatabase(connection.database, connection.credentials);
+    // A search tells "nothing found" by 1, as grep does; its failures are 2.
+    const int failed = line.command == TStartCommand::Find ? kFindFailedExit : 1;
     try {
         if (!dataModule.DataModuleCreate()) {
             err << "zettelwerk: Die Datenbank " << dataModule.DatabaseFileName()
                 << " kann nicht geöffnet werden: " << dataModule.LastConnectError() << Qt::endl;
-            return 1;
+            return failed;
         }
-        const int rc = line.command == TStartCommand::Export
+        const int rc = line.command == TStartCommand::Find ? FindNotesCommand(dataModule, line.findTerm, out)
+                       : line.command == TStartCommand::Export
                            ? ExportNotes(dataModule, line.exportDirectory, out, err)
                            : ImportNotes(dataModule, line.importFiles, out, err);
         dataModule.Close();
         return rc;
     } catch (const std::exception& e) {
         err << "zettelwerk: " << QString::fromUtf8(e.what()) << Qt::endl;
-        return 1;
+        return failed;
     }
 }
 
@@ -199,6 +214,7 @@ int main(int argc, char** argv) {
         return 2;
     case TStartCommand::Export:
     case TStartCommand::Import:
+    case TStartCommand::Find:
     case TStartCommand::Run:
         break;
     }
@@ -208,9 +224,7 @@ int main(int argc, char** argv) {
     TConnectionChoice connection;
     // The token that lets a window of the running program come to the front (Wayland).
     const QString activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
-    QStringList requestWords;
-    for (TProgramWindow w : line.windows)
-        requestWords << WindowRequestWord(w);
+    const QStringList requestWords = RequestWords(line);
     std::unique_ptr<TProgramChannel> channel;
     {
         // Nothing of the desktop is needed to find the database, to export or import, or to
@@ -221,10 +235,11 @@ int main(int argc, char** argv) {
         programDirectory = PrepareProgramDirectory(QCoreApplication::applicationDirPath(), &directoryError);
         if (!directoryError.isEmpty())
             std::fprintf(stderr, "zettelwerk: %s\n", directoryError.toLocal8Bit().constData());
-        if (line.command == TStartCommand::Export || line.command == TStartCommand::Import) {
+        if (line.command == TStartCommand::Export || line.command == TStartCommand::Import ||
+            line.command == TStartCommand::Find) {
             if (!connection.error.isEmpty()) {
                 std::fprintf(stderr, "zettelwerk: %s\n", connection.error.toLocal8Bit().constData());
-                return 1;
+                return line.command == TStartCommand::Find ? kFindFailedExit : 1;
             }
             return RunTransfer(line, programDirectory, connection);
         }

@@ -54,6 +54,41 @@ std::optional<TSchemaStep> TrashStep(const TSchemaFacts& facts) {
     return step;
 }
 
+// Version 3: the change journal. Every account may read it (ids and times, no content); who may
+// delete notes may also empty it of old entries.
+TSchemaStep JournalStep(const TSchemaFacts& facts) {
+    TSchemaStep step;
+    step.version = kJournalVersion;
+    step.statements
+        << QStringLiteral("CREATE GENERATOR GEN_TBLAENDERUNGEN_NR")
+        << QStringLiteral("CREATE TABLE TBLAENDERUNGEN (\n"
+                          "  NR BIGINT NOT NULL,\n"
+                          "  ID BIGINT,\n"
+                          "  GEAENDERT TIMESTAMP NOT NULL,\n"
+                          "  CONSTRAINT PK_TBLAENDERUNGEN PRIMARY KEY (NR) USING DESCENDING INDEX "
+                          "PK_TBLAENDERUNGEN\n)")
+        << QStringLiteral("CREATE INDEX IDX_TBLAENDERUNGEN_GEAENDERT ON TBLAENDERUNGEN (GEAENDERT)")
+        << QStringLiteral(
+               "CREATE TRIGGER TBLNOTIZEN_AENDERUNGEN FOR TBLNOTIZEN ACTIVE AFTER INSERT OR UPDATE OR DELETE "
+               "POSITION 1 AS\n"
+               "BEGIN\n"
+               "  IF (NOT INSERTING) THEN\n"
+               "    INSERT INTO TBLAENDERUNGEN (NR, ID, GEAENDERT)\n"
+               "    VALUES (GEN_ID(GEN_TBLAENDERUNGEN_NR, 1), OLD.ID, CURRENT_TIMESTAMP);\n"
+               "  IF (INSERTING OR (UPDATING AND NEW.ID IS DISTINCT FROM OLD.ID)) THEN\n"
+               "    INSERT INTO TBLAENDERUNGEN (NR, ID, GEAENDERT)\n"
+               "    VALUES (GEN_ID(GEN_TBLAENDERUNGEN_NR, 1), NEW.ID, CURRENT_TIMESTAMP);\n"
+               "END")
+        << QStringLiteral("GRANT INSERT ON TBLAENDERUNGEN TO TRIGGER TBLNOTIZEN_AENDERUNGEN")
+        << QStringLiteral("GRANT USAGE ON GENERATOR GEN_TBLAENDERUNGEN_NR TO TRIGGER TBLNOTIZEN_AENDERUNGEN")
+        << QStringLiteral("GRANT SELECT ON TBLAENDERUNGEN TO PUBLIC");
+    for (const QString& grantee : facts.deleters)
+        step.statements << QStringLiteral("GRANT DELETE ON TBLAENDERUNGEN TO ") + grantee;
+    step.statements << SchemaVersionStatement(step.version)
+                    << QStringLiteral("GRANT SELECT ON %1 TO PUBLIC").arg(kSchemaView);
+    return step;
+}
+
 } // namespace
 
 QString ColumnTypeText(const TColumnFacts& column) {
@@ -100,10 +135,17 @@ std::optional<std::vector<TSchemaStep>> SchemaSteps(int found, const TSchemaFact
             return std::nullopt;
         steps.push_back(*trash);
     }
+    if (found < kJournalVersion)
+        steps.push_back(JournalStep(facts));
     return steps;
 }
 
 QString PurgeTrashStatement(int days) {
     return QStringLiteral("delete from TBLPAPIERKORB where GELOESCHT < dateadd(%1 day to current_timestamp)")
+        .arg(-days);
+}
+
+QString PurgeJournalStatement(int days) {
+    return QStringLiteral("delete from TBLAENDERUNGEN where GEAENDERT < dateadd(%1 day to current_timestamp)")
         .arg(-days);
 }

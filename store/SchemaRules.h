@@ -9,11 +9,14 @@
 #include <optional>
 #include <vector>
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 inline const QString kSchemaView = QStringLiteral("ZETTELWERK_SCHEMA");
 
 // Days a deleted note stays in the trash.
 constexpr int kTrashDays = 30;
+// Days a change stays in the journal: a reader that has not looked for longer reads everything
+// again.
+constexpr int kJournalDays = 7;
 
 // A column of TBLNOTIZEN as the database describes it (rdb$fields).
 struct TColumnFacts {
@@ -52,3 +55,10 @@ QString SchemaVersionStatement(int version);
 // The trash: every deleted note, whoever deleted it; entries older than kTrashDays go.
 inline const QString kTrashTable = QStringLiteral("TBLPAPIERKORB");
 QString PurgeTrashStatement(int days = kTrashDays);
+
+// The change journal (version 3): a trigger writes the id of every note inserted, changed or
+// deleted, whoever does it, with a number from a generator and the time, so that a reader can
+// take what changed since it last looked. An update that changes the id writes both ids.
+inline const QString kJournalTable = QStringLiteral("TBLAENDERUNGEN");
+constexpr int kJournalVersion = 3;
+QString PurgeJournalStatement(int days = kJournalDays);

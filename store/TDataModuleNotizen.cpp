@@ -464,6 +464,12 @@ void TDataModuleNotizen::AfterConnect() {
         fb::Statement purge(att);
         purge.Prepare(tr, PurgeTrashStatement(), database_->SqlDialect());
         purge.Execute(tr);
+        // The change journal's old entries go with the trash's.
+        if (schema_.version >= kJournalVersion) {
+            fb::Statement journal(att);
+            journal.Prepare(tr, PurgeJournalStatement(), database_->SqlDialect());
+            journal.Execute(tr);
+        }
         tr.Commit();
         trashPurged_ = true;
     } catch (const std::exception& e) {

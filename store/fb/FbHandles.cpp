@@ -751,6 +751,20 @@ QString Statement::AsString(int c) const {
     }
 }
 
+std::string_view Statement::TextBytes(int c) const {
+    const XSQLVAR& v = OutVar(c);
+    if (IsNull(c))
+        return {};
+    switch (v.sqltype & ~1) {
+    case SQL_TEXT:
+        return {v.sqldata, size_t(v.sqllen)};
+    case SQL_VARYING:
+        return {v.sqldata + 2, *reinterpret_cast<const unsigned short*>(v.sqldata)};
+    default:
+        return {};
+    }
+}
+
 BlobId Statement::AsBlobId(int c) const {
     const XSQLVAR& v = OutVar(c);
     BlobId id;

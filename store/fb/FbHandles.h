@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fb {
@@ -145,6 +146,9 @@ public:
     bool IsNull(int c) const;
     qint64 AsInt64(int c) const;
     QString AsString(int c) const; // blobs are not read here: use ReadBlob
+    // The bytes of a text column as they came (no character set applied, trailing blanks of a
+    // CHAR kept); valid until the next fetch. Empty for null and for other types.
+    std::string_view TextBytes(int c) const;
     BlobId AsBlobId(int c) const;
     ISC_TIMESTAMP AsTimestamp(int c) const;
     QVariant Value(int c) const; // blobs come as BlobId

@@ -1,6 +1,8 @@
 // The program's options, and the door of the running program for later starts.
 #include "app/CommandLineOptions.h"
+#include "app/NoteSearchCommand.h"
 #include "app/ProgramChannel.h"
+#include "store/NoteSearch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,6 +46,43 @@ TEST(CommandLine, WindowsExportImportAndWhatIsRefused) {
         EXPECT_FALSE(line.error.isEmpty());
     }
 
+    // --finden takes every argument after it; --suchen the words up to the next option.
+    line = ParseCommandLine({"--finden", "Weiß", "Käse", "--help"});
+    EXPECT_EQ(line.command, TStartCommand::Find);
+    EXPECT_EQ(line.findTerm, "Weiß Käse --help");
+    EXPECT_EQ(ParseCommandLine({"--finden", ""}).findTerm, "");
+    line = ParseCommandLine({"--suchen", "Oma", "\"zwei Worte\"", "-platform", "offscreen", "--neue-notiz"});
+    EXPECT_EQ(line.command, TStartCommand::Run);
+    EXPECT_EQ(line.searchTerm, "Oma \"zwei Worte\"");
+    EXPECT_EQ(line.windows, QList<TProgramWindow>({TProgramWindow::Search, TProgramWindow::NewNote}));
+    EXPECT_TRUE(ParseCommandLine({"--suchen", "/debug"}).searchTerm.isNull());
+    EXPECT_EQ(ParseCommandLine({"--suchen=-x y"}).searchTerm, "-x y");
+    EXPECT_TRUE(ParseCommandLine({"--suchen=", "--neue-notiz"}).searchTerm.isEmpty());
+    EXPECT_FALSE(ParseCommandLine({"--suchen=", "--neue-notiz"}).searchTerm.isNull());
+    // The term travels to the running program as one word and comes back as it was typed.
+    line = ParseCommandLine({"--neue-notiz", "--suchen", "Straße 50% \"a b\" token=x"});
+    const QStringList words = RequestWords(line);
+    ASSERT_EQ(words.size(), 2);
+    EXPECT_EQ(words[0], "neue-notiz");
+    EXPECT_EQ(ParseRequestLine(RequestLine(words, "tok")).words, words);
+    QString term;
+    ASSERT_TRUE(SearchTermFromRequestWord(words[1], &term));
+    EXPECT_EQ(term, "Straße 50% \"a b\" token=x");
+    EXPECT_FALSE(SearchTermFromRequestWord("suchen", &term));
+    EXPECT_EQ(RequestWords(ParseCommandLine({"--suchen"})), QStringList{"suchen"});
+    for (const QStringList& wrong :
+         {QStringList{"--finden"}, QStringList{"--export", "d", "--finden", "x"},
+          QStringList{"--suchen", "--finden", "x"}, QStringList{"--suchen", QString(2000, u'ß')}}) {
+        line = ParseCommandLine(wrong);
+        EXPECT_EQ(line.command, TStartCommand::Error) << wrong.join(' ').left(40).toStdString();
+        EXPECT_FALSE(line.error.isEmpty());
+    }
+
+    // One line per note found, whatever its title holds.
+    EXPECT_EQ(FoundNoteLine({1, "Geburtstag Oma", QDateTime(QDate(2024, 3, 5), QTime(14, 22, 59))}),
+              "2024-03-05 14:22  Geburtstag Oma");
+    EXPECT_EQ(FoundNoteLine({2, "Zwei\nZeilen\tund Tab", {}}), "                  Zwei Zeilen und Tab");
+
     TProgramWindow w;
     for (TProgramWindow each : {TProgramWindow::NewNote, TProgramWindow::Search}) {
         ASSERT_TRUE(WindowFromRequestWord(WindowRequestWord(each), &w));
@@ -65,8 +104,8 @@ TEST(ProgramChannelRules, DirectoryNameAndRequestLine) {
         qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(chosen, runtime.path() + "/zettelwerk");
     EXPECT_EQ(QFileInfo(chosen).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner | QFileDevice::ReadUser |
-                                                QFileDevice::WriteUser | QFileDevice::ExeUser);
+                                                   QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                                   QFileDevice::WriteUser | QFileDevice::ExeUser);
 
     // One door per database file; the same file however it is written.
     QTemporaryDir dir;

@@ -17,7 +17,7 @@ LC_ALL=C.UTF-8 MANWIDTH=200 man --warnings -E UTF-8 -l "$PAGE" >"$work/page.txt"
 [ ! -s "$work/warnings.txt" ] || { echo "FAIL: the page renders with warnings:"; cat "$work/warnings.txt"; exit 1; }
 
 python3 - "$work/help.txt" "$work/page.txt" <<'PY'
-import re, sys
+import itertools, re, sys
 OPTION = re.compile(r"(?<![\w/~.-])(--?[a-z][a-z-]*|/[a-z]+)\b")
 VARIABLE = re.compile(r"\b[A-Z][A-Z0-9_]{2,}\b")
 
@@ -63,8 +63,11 @@ for block, section, pattern in (("Optionen", "OPTIONEN", OPTION), ("Umgebung", "
     if said != paged:
         print(f"FAIL: {section} differ; only in --help: {sorted(said - paged)}, only in the page: {sorted(paged - said)}")
         failed = True
-# The synopsis names the same options.
-synopsis = set(OPTION.findall(help_text.splitlines()[0]))
+# The synopsis (the first line and the further "zettelwerk ..." lines under it) names the same
+# options.
+usage = help_text.splitlines()
+usage = [usage[0]] + list(itertools.takewhile(lambda l: re.match(r"^\s+zettelwerk ", l), usage[1:]))
+synopsis = {m for line in usage for m in OPTION.findall(line)}
 page_synopsis = set(OPTION.findall(" ".join(sections.get("ÜBERSICHT", []))))
 if synopsis != page_synopsis:
     print(f"FAIL: synopsis differs: --help {sorted(synopsis)}, page {sorted(page_synopsis)}")

@@ -5,7 +5,10 @@
 # only brings the open list to the front; a start without an option is a second program that
 # takes nothing away from the first; after the first is killed, its stale socket does not stop
 # the next `--neue-notiz` from starting a program; "Beenden" removes the socket; a window that a
-# later start asks for while the first-start question waits opens once the question is closed.
+# later start asks for while the first-start question waits opens once the question is closed;
+# `--suchen BEGRIFF` searches in the running program's list, or starts one that does; `--finden
+# BEGRIFF` prints from the shell what isql-fb finds for the words (and at least what the first
+# release's statement finds), while the program runs.
 # Usage: command_line.sh <bin dir> <artefact dir>
 set -uo pipefail
 BIN=${1:?bin dir}
@@ -14,7 +17,8 @@ e2e_require
 e2e_init "${2:?artefact dir}" 200
 
 copy_program "$BIN" "$work/prog"
-seed_database "$work/prog/notizen.gdb" "'Einkauf', 'Milch'"
+seed_database "$work/prog/notizen.gdb" "'Einkauf', 'Milch'" "'Geburtstag Oma Gertrud', 'Kuchen backen'" \
+  "'Straße', 'gesperrt'" "'Hauptstrasse 5', 'Umzug'" "'Rabatt 50%', 'Einkauf am Freitag'" "'Weiß', NULL"
 
 # Processes running the copy's executable.
 program_count() {
@@ -66,6 +70,51 @@ click_in "$L" 78 342
 got=$(copied_field_text)
 [ "$got" = "Milch" ] || fail "the list was opened again (search field holds '$got')"
 
+begin "running: --suchen BEGRIFF searches in the open list"
+ask --suchen Geburtstag oma gertrud || fail "--suchen Geburtstag oma gertrud failed: $(cat "$work/ask.log")"
+sleep 0.5
+shot searched_from_command_line
+click_in "$L" 78 342
+got=$(copied_field_text)
+[ "$got" = "Geburtstag oma gertrud" ] || fail "the search field holds '$got', expected the term"
+got=$(field_text "$L" 448 70) # DBEditTitel: the note found
+[ "$got" = "Geburtstag Oma Gertrud" ] || fail "the list shows '$got', expected the note found"
+
+begin "running: --finden prints what isql-fb finds"
+# lines_of <condition>: creation stamp and title as --finden prints them, from isql-fb.
+lines_of() {
+  printf 'set list on;\nselect zeitstempel, titel from tblnotizen where %s order by titel, id;\n' "$1" >"$work/find.sql"
+  sql "$work/find.sql" "$work/prog/notizen.gdb" |
+    awk '/^ZEITSTEMPEL /{s = substr($2 " " $3, 1, 16)} /^TITEL /{sub(/^TITEL +/, ""); print s "  " $0}'
+}
+# expect_found <expected exit code> <isql condition> <term...>
+expect_found() {
+  local rc=$1 condition=$2 got code expected first
+  shift 2
+  got=$(cd "$work/prog" && timeout 20 ./zettelwerk --finden "$@" 2>>"$work/ask.log")
+  code=$?
+  [ "$code" -eq "$rc" ] || fail "--finden $* ended with $code, expected $rc: $(cat "$work/ask.log")"
+  expected=$(lines_of "$condition")
+  [ "$got" = "$expected" ] || fail "--finden $* printed:
+$got
+isql-fb finds:
+$expected"
+  # At least what the first release's statement finds for the whole term.
+  first=$(lines_of "((Upper(tblnotizen.titel) like Upper('$*')) or  bemerkung containing '$*')")
+  [ -z "$(comm -23 <(sort <<<"$first") <(sort <<<"$got"))" ] || fail "--finden $* misses what the first release found: $first"
+}
+expect_found 0 "titel containing 'oma' or bemerkung containing 'oma'" Oma
+expect_found 0 "titel containing 'einkauf' or bemerkung containing 'einkauf'" einkauf
+expect_found 0 "(titel containing 'geburtstag' or bemerkung containing 'geburtstag') and \
+(titel containing 'kuchen' or bemerkung containing 'kuchen')" Geburtstag Kuchen
+expect_found 0 "titel containing 'strasse' or titel containing 'straße'" strasse
+expect_found 0 "titel containing 'strasse' or titel containing 'straße'" Straße
+expect_found 0 "titel containing 'weiß'" WEISS
+expect_found 0 "Upper(titel) like '%RABATT%'" '%rabatt%'
+expect_found 1 "1 = 0" gibt es nicht
+(cd "$work/prog" && timeout 20 ./zettelwerk --finden >/dev/null 2>&1)
+[ $? -eq 2 ] || fail "--finden without a term is no usage error"
+
 begin "a start without an option is a second program"
 e2e_program "$work/prog" program2.log ZW_AUTO_ANSWER=default
 SECOND=$PROGRAM
@@ -99,6 +148,18 @@ begin "Beenden removes the socket"
 quit_program "$PROGRAM"
 [ -z "$(socket)" ] || fail "socket left after the end: $(socket)"
 [ -s "$work/ask.log" ] && fail "a later start wrote messages: $(cat "$work/ask.log")"
+
+begin "not running: --suchen BEGRIFF starts the program with the list searched"
+e2e_program "$work/prog" program4.log -- --suchen Straße
+wait_window '^Notizenliste$' 30
+L=$WIN
+sleep 0.5
+click_in "$L" 78 342
+got=$(copied_field_text)
+[ "$got" = "Straße" ] || fail "the new program's search field holds '$got'"
+got=$(field_text "$L" 448 70)
+[ "$got" = "Hauptstrasse 5" ] || [ "$got" = "Straße" ] || fail "the new program's list shows '$got'"
+quit_program "$PROGRAM"
 
 begin "a window a later start asks for opens once the first-start question is closed"
 copy_program "$BIN" "$work/fresh" # an empty database: the question comes a second after the start

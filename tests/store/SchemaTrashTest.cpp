@@ -67,7 +67,7 @@ TEST(SchemaRules, TheTrashCopiesEachColumnInItsOwnTypeAndRefusesOneItDoesNotKnow
                                              {"BILD", 261, 0, 0, {}},
                                              {"ZEITSTEMPEL", 35, 0, 0, {}}};
     const auto steps = SchemaSteps(1, {notes, {"USER ALICE"}});
-    ASSERT_TRUE(steps && steps->size() == 1);
+    ASSERT_TRUE(steps && steps->size() == 2); // the trash, then the change journal
     const QString table = steps->front().statements.filter("CREATE TABLE").join("");
     EXPECT_TRUE(table.contains("TITEL VARCHAR(50) CHARACTER SET UTF8,")) << table.toStdString();
     EXPECT_TRUE(table.contains("BEMERKUNG BLOB SUB_TYPE 1 CHARACTER SET UTF8,")) << table.toStdString();
@@ -76,7 +76,11 @@ TEST(SchemaRules, TheTrashCopiesEachColumnInItsOwnTypeAndRefusesOneItDoesNotKnow
     EXPECT_FALSE(steps->front().statements.join(' ').contains("INDEX"))
         << "nothing that makes every delete slower";
     EXPECT_TRUE(steps->front().statements.contains(SchemaVersionStatement(2)));
-    EXPECT_TRUE(SchemaSteps(2, {notes, {}})->empty());
+    const auto journal = SchemaSteps(2, {notes, {"USER ALICE"}});
+    ASSERT_TRUE(journal && journal->size() == 1);
+    EXPECT_TRUE(journal->front().statements.contains("GRANT DELETE ON TBLAENDERUNGEN TO USER ALICE"));
+    EXPECT_TRUE(journal->front().statements.contains(SchemaVersionStatement(3)));
+    EXPECT_TRUE(SchemaSteps(kSchemaVersion, {notes, {}})->empty());
     EXPECT_TRUE(SchemaSteps(7, {notes, {}})->empty());
 
     std::vector<TColumnFacts> odd = notes;
