@@ -5,6 +5,8 @@
 #include "notes/TDBNavigator.h"
 #include "notes/TNotizListeModel.h"
 #include "notes/TfrmPapierkorb.h"
+#include "store/SearchIndex.h"
+#include "store/SearchRules.h"
 #include "ui/ConnectionStatusBar.h"
 #include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
@@ -34,6 +36,8 @@
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -405,6 +409,7 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
         TNotizListe& l = DataSetNotizliste();
         if (state == TDataSetState::Edit) {
             editingId_ = l.Id(l.RecNo());
+            DBMemo->setExtraSelections({}); // typing moves the text under the marks
         } else {
             if (state == TDataSetState::Browse && editingId_ > 0)
                 drafts_->Discard(editingId_); // saved or cancelled
@@ -424,6 +429,8 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
     connect(EditSuchen, &QLineEdit::textEdited, searchPause_, qOverload<>(&QTimer::start));
     fill_ = new QTimer(this);
     connect(fill_, &QTimer::timeout, this, Guarded([this] { FillSlice(); }));
+    loadIndex_ = new QTimer(this);
+    connect(loadIndex_, &QTimer::timeout, this, Guarded([this] { LoadIndexSlice(); }));
     // A search that waited for an edit runs once the edit is saved or cancelled.
     connect(&liste, &TNotizListe::StateChange, this, [this](TDataSetState state) {
         if (state == TDataSetState::Browse && searchWaits_)
@@ -446,6 +453,8 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
                               ShortcutText(QKeySequence(Qt::CTRL | Qt::Key_N)) + u')');
     AddWindowShortcut(this, QKeySequence(Qt::Key_Escape), [this] { close(); });
 }
+
+TfrmSuchen::~TfrmSuchen() = default;
 
 void TfrmSuchen::FocusSearchField() {
     EditSuchen->setFocus(Qt::ShortcutFocusReason);
@@ -516,6 +525,12 @@ void TfrmSuchen::FormShow() {
     EditSuchen->clear();
     SetActionText(QString());
     BtnAlleNotizen->setEnabled(false);
+    // The notes' texts are read into memory in short slices while the user looks at the list.
+    if (!index_) {
+        index_ = std::make_unique<TSearchIndex>(dm_);
+        connect(index_.get(), &TSearchIndex::LoadingNeeded, loadIndex_, qOverload<>(&QTimer::start));
+        loadIndex_->start();
+    }
     {
         TDbWaitCursor wait;
         dm_.ListNotes();
@@ -538,14 +553,69 @@ void TfrmSuchen::RunSearch() {
         return;
     }
     searchWaits_ = false;
+    // While the texts are still being read (a slice now may finish a small database), the search
+    // follows as soon as they are in.
+    if (index_ && !index_->Ready())
+        index_->LoadSlice(20);
+    if (index_ && !index_->Ready() && !index_->Unavailable() && isVisible()) {
+        searchWaitsForIndex_ = true;
+        SetActionText(QStringLiteral("Die Notizen werden gelesen; die Suche folgt gleich ..."));
+        loadIndex_->start();
+        return;
+    }
+    searchWaitsForIndex_ = false;
     actionText_.clear();
     TDbWaitCursor wait;
     const QString term = EditSuchen->text();
-    dm_.SearchNotes(term);
+    if (index_ && index_->Ready()) {
+        index_->Refresh(); // what other programs changed meanwhile
+    }
+    if (index_ && index_->Ready())
+        dm_.ListNoteIds(term, index_->Find(term));
+    else
+        dm_.SearchNotes(term);
     listing_ = TListing::Search;
     listedTerm_ = term;
     BtnAlleNotizen->setEnabled(true);
     AfterListing();
+    MarkSearchWords();
+}
+
+void TfrmSuchen::LoadIndexSlice() {
+    if (!index_ || !isVisible()) {
+        loadIndex_->stop();
+        return;
+    }
+    if (!index_->LoadSlice(20))
+        return;
+    loadIndex_->stop();
+    if (searchWaitsForIndex_)
+        RunSearch();
+}
+
+void TfrmSuchen::MarkSearchWords() {
+    QList<QTextEdit::ExtraSelection> marks;
+    const TNotizListe& liste = DataSetNotizliste();
+    if (listing_ == TListing::Search && liste.Active() && liste.State() == TDataSetState::Browse &&
+        liste.RecNo() >= 0) {
+        QTextCharFormat mark;
+        mark.setBackground(QColor(255, 230, 80));
+        for (const auto& [start, length] : MatchRanges(DBMemo->toPlainText(), listedTerm_)) {
+            QTextEdit::ExtraSelection selection;
+            selection.cursor = QTextCursor(DBMemo->document());
+            selection.cursor.setPosition(start);
+            selection.cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+            selection.format = mark;
+            marks << selection;
+        }
+    }
+    DBMemo->setExtraSelections(marks);
+    if (!marks.isEmpty()) {
+        QTextCursor first(DBMemo->document());
+        first.setPosition(marks.first().cursor.selectionStart());
+        DBMemo->setTextCursor(first);
+        DBMemo->ensureCursorVisible();
+    }
 }
 
 void TfrmSuchen::BtnAlleNotizenClick() {
@@ -579,7 +649,12 @@ void TfrmSuchen::Refill() {
             dm_.ListNotesByTitle();
             break;
         case TListing::Search:
-            dm_.SearchNotes(listedTerm_);
+            if (index_ && index_->Ready()) {
+                index_->Refresh();
+                dm_.ListNoteIds(listedTerm_, index_->Find(listedTerm_));
+            } else {
+                dm_.SearchNotes(listedTerm_);
+            }
             break;
         case TListing::None:
             return;
@@ -778,6 +853,7 @@ void TfrmSuchen::CurrentRowChanged() {
     if (liste.Active() && liste.RecNo() >= 0) {
         fields_->setCurrentIndex(liste.RecNo());
         currentId_ = liste.Id(liste.RecNo());
+        MarkSearchWords();
         if (liste.State() == TDataSetState::Browse && drafts_ && drafts_->Enabled())
             QTimer::singleShot(0, this, Guarded([this] { ShowDraftOfCurrentNote(); }));
     } else {
@@ -833,6 +909,10 @@ bool TfrmSuchen::FormCloseQuery() {
 
 void TfrmSuchen::FormClose() {
     DataSetNotizliste().Close();
+    // The texts in memory belong to the open window only.
+    loadIndex_->stop();
+    searchWaitsForIndex_ = false;
+    index_.reset();
 }
 
 void TfrmSuchen::showEvent(QShowEvent* event) {

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -22,6 +23,7 @@ class TDBNavigator;
 class TDraftKeeper;
 class TDraftStore;
 class TNotizListeModel;
+class TSearchIndex;
 
 class TfrmSuchen : public QMainWindow {
     Q_OBJECT
@@ -34,6 +36,8 @@ public:
     // drafts: where an unsaved edit is kept; null keeps none.
     explicit TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> newNote = {},
                         const TDraftStore* drafts = nullptr, QWidget* parent = nullptr);
+    ~TfrmSuchen() override;
+    TSearchIndex* SearchIndex() const { return index_.get(); }
 
     TConnectionStatusBar* StatusBar() const { return StatusBarListe; }
     TNotizListe& DataSetNotizliste() const { return dm_.DataSetNotizliste; }
@@ -119,6 +123,9 @@ private:
     // The search of the field: at once (Enter, the buttons) or after typing pauses; it waits
     // while a note is edited, never dropping the edit.
     void RunSearch();
+    void LoadIndexSlice();
+    // The search words marked in the current note's text, the first one scrolled into view.
+    void MarkSearchWords();
     std::optional<TDraft> EditSnapshot() const;
     void ShowDraftOfCurrentNote();
     void ShowFirstDraft();
@@ -143,4 +150,8 @@ private:
     QTimer* searchPause_ = nullptr; // results follow the field a moment after typing pauses
     QTimer* fill_ = nullptr;        // reads the listed rows in slices
     bool searchWaits_ = false;      // a search waits for the edit to end
+    // Every note's text in memory while the window is open, for searching as the user types.
+    std::unique_ptr<TSearchIndex> index_;
+    QTimer* loadIndex_ = nullptr;
+    bool searchWaitsForIndex_ = false;
 };

@@ -1,6 +1,7 @@
 #include "store/TDataModuleNotizen.h"
 
 #include "store/NoteStatements.h"
+#include "store/SearchRules.h"
 #include "store/SqlParams.h"
 #include "store/StoreInternals.h"
 #include "store/fb/FbConnection.h"
@@ -609,7 +610,7 @@ void TDataModuleNotizen::ListNotesByTitle() {
     OpenNoteList(kSelectAllNotesByTitle);
 }
 void TDataModuleNotizen::SearchNotes(const QString& term) {
-    OpenNoteList(BuildSearchStatement(term));
+    OpenNoteList(SearchStatement(term));
 }
 void TDataModuleNotizen::ListNoteIds(const QString& term, const std::vector<qint64>& ids) {
     DataSetNotizliste.OpenIds(QStringLiteral("-- found in memory: ") + term, ids);

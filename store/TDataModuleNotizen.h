@@ -332,6 +332,8 @@ public:
     // its statement and opened again.
     void ListNotes();        // in the database's order
     void ListNotesByTitle(); // ordered by title
+    // Every word anywhere in title or text (SearchStatement), which keeps the first release's
+    // condition as one alternative.
     void SearchNotes(const QString& term);
     // The notes a search found in memory, in this order.
     void ListNoteIds(const QString& term, const std::vector<qint64>& ids);
