@@ -81,7 +81,7 @@ std::vector<TTrashEntry> ReadTrash(TDataModuleNotizen& dataModule) {
 QString ReadTrashText(TDataModuleNotizen& dataModule, const TTrashEntry& entry) {
     fb::Attachment& att = ConnectedAttachment(dataModule);
     fb::Transaction tr;
-    tr.Start(att, fb::Transaction::SharedTpb());
+    tr.Start(att, fb::Transaction::ReadOnlyTpb());
     fb::Statement s(att);
     Prepare(s, tr, dataModule.Database.SqlDialect(), kReadTrashText, entry);
     s.Execute(tr);

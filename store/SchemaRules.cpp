@@ -149,3 +149,13 @@ QString PurgeJournalStatement(int days) {
     return QStringLiteral("delete from TBLAENDERUNGEN where GEAENDERT < dateadd(%1 day to current_timestamp)")
         .arg(-days);
 }
+
+QString OldEntriesStatement(int version) {
+    const auto old = [](const QString& purge) {
+        return QStringLiteral("(select count(*) ") + purge.mid(purge.indexOf(QStringLiteral("from "))) + u')';
+    };
+    QString sql = QStringLiteral("select ") + old(PurgeTrashStatement());
+    if (version >= kJournalVersion)
+        sql += QStringLiteral(" + ") + old(PurgeJournalStatement());
+    return sql + QStringLiteral(" from rdb$database");
+}

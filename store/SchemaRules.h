@@ -62,3 +62,6 @@ QString PurgeTrashStatement(int days = kTrashDays);
 inline const QString kJournalTable = QStringLiteral("TBLAENDERUNGEN");
 constexpr int kJournalVersion = 3;
 QString PurgeJournalStatement(int days = kJournalDays);
+// Whether anything is old enough to go: the number of such trash and journal entries (the
+// journal's only from the version that has it), so that a connect writes nothing when nothing is.
+QString OldEntriesStatement(int version);

@@ -42,10 +42,13 @@ bool RelationExists(fb::Attachment& att, fb::Transaction& tr, int dialect, const
 }
 
 int ReadVersion(fb::Attachment& att, fb::Transaction& tr, int dialect) {
-    if (!RelationExists(att, tr, dialect, QStringLiteral("TBLNOTIZEN")))
-        return 0;
-    if (!RelationExists(att, tr, dialect, kSchemaView))
-        return 1;
+    // Both there (the common case at every connect): one statement less.
+    const qint64 found = Count(att, tr, dialect,
+                               QStringLiteral("select count(*) from rdb$relations where rdb$relation_name in "
+                                              "('TBLNOTIZEN', '%1')")
+                                   .arg(kSchemaView));
+    if (found < 2)
+        return RelationExists(att, tr, dialect, QStringLiteral("TBLNOTIZEN")) ? 1 : 0;
     return static_cast<int>(
         Count(att, tr, dialect, QStringLiteral("select max(VERSION) from ") + kSchemaView));
 }
@@ -98,7 +101,7 @@ std::vector<TColumnFacts> ReadNotesColumns(fb::Attachment& att, fb::Transaction&
 
 int ReadSchemaVersion(fb::Attachment& attachment, int dialect) {
     fb::Transaction tr;
-    tr.Start(attachment, fb::Transaction::SharedTpb());
+    tr.Start(attachment, fb::Transaction::ReadOnlyTpb());
     const int version = ReadVersion(attachment, tr, dialect);
     tr.Commit();
     return version;

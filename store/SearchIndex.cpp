@@ -56,11 +56,6 @@ constexpr int kIdsPerStatement = 100;
 constexpr size_t kSampleBytes = 256 * 1024;
 constexpr char kEnd = char(0xFF); // ends a folded title and a folded text; no UTF-8 has it
 
-std::string ReadOnlyTpb() {
-    return std::string{char(isc_tpb_version3), char(isc_tpb_read), char(isc_tpb_read_committed),
-                       char(isc_tpb_rec_version), char(isc_tpb_nowait)};
-}
-
 // A block of bytes grown with realloc, which moves large blocks without copying them.
 class TArena {
 public:
@@ -306,7 +301,7 @@ struct TSearchIndex::Impl {
         if (state == TState::Start) {
             Clear();
             fb::Transaction tr;
-            tr.Start(*att, ReadOnlyTpb());
+            tr.Start(*att, fb::Transaction::ReadOnlyTpb());
             try {
                 BeginJournal(*att, tr);
             } catch (const fb::ConnectionError&) {
@@ -321,7 +316,7 @@ struct TSearchIndex::Impl {
             state = TState::Loading;
         }
         fb::Transaction tr;
-        tr.Start(*att, ReadOnlyTpb());
+        tr.Start(*att, fb::Transaction::ReadOnlyTpb());
         fb::Statement s(*att);
         s.Prepare(tr, kNotesFrom, Dialect());
         s.SetInt64(0, lastLoadedId);
@@ -383,7 +378,7 @@ struct TSearchIndex::Impl {
         if (!att || state != TState::Ready)
             return;
         fb::Transaction tr;
-        tr.Start(*att, ReadOnlyTpb());
+        tr.Start(*att, fb::Transaction::ReadOnlyTpb());
         const qint64 now = clock.elapsed();
         ++readings;
         // Holes whose transaction has ended, and were not filled by what is read next, stay empty.

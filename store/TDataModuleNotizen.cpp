@@ -460,6 +460,21 @@ void TDataModuleNotizen::AfterConnect() {
     if (trashPurged_ || !schema_.TrashAvailable())
         return;
     try {
+        {
+            // A look first: a commit that wrote nothing would still cost the start-up a write.
+            fb::Transaction look;
+            look.Start(att, fb::Transaction::ReadOnlyTpb());
+            fb::Statement old(att);
+            old.Prepare(look, OldEntriesStatement(schema_.version), database_->SqlDialect());
+            old.Execute(look);
+            const bool any = old.Fetch() && old.AsInt64(0) > 0;
+            old.CloseCursor();
+            look.Commit();
+            if (!any) {
+                trashPurged_ = true;
+                return;
+            }
+        }
         fb::Transaction tr;
         tr.Start(att, fb::Transaction::SharedTpb());
         fb::Statement purge(att);

@@ -201,6 +201,11 @@ std::string Transaction::SharedTpb() {
                        char(isc_tpb_nowait)};
 }
 
+std::string Transaction::ReadOnlyTpb() {
+    return std::string{char(isc_tpb_version3), char(isc_tpb_read), char(isc_tpb_read_committed),
+                       char(isc_tpb_rec_version), char(isc_tpb_nowait)};
+}
+
 namespace {
 struct Teb {
     isc_db_handle* db;

@@ -86,6 +86,8 @@ public:
 
     // read_committed, rec_version, nowait: bytes 3, 15, 17, 7.
     static std::string SharedTpb();
+    // Read committed, read only, no wait: its commit writes nothing.
+    static std::string ReadOnlyTpb();
 
 private:
     isc_tr_handle handle_ = 0;
