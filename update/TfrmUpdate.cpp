@@ -269,8 +269,9 @@ void TfrmUpdate::RunEnded() {
             StatusBar1->showMessage(
                 installKind_ == TInstallKind::DebianPackage
                     ? QString::fromUtf8("Version %1 verfügbar: Update über die Paketverwaltung")
-                          .arg(UpdateEngine->NewVersion())
-                    : QString::fromUtf8("Version %1 verfügbar").arg(UpdateEngine->NewVersion()));
+                          .arg(ShortVersion(UpdateEngine->NewVersion()))
+                    : QString::fromUtf8("Version %1 verfügbar")
+                          .arg(ShortVersion(UpdateEngine->NewVersion())));
             SystemMessageBox(NewerReleaseText(installKind_, UpdateEngine->NewVersion(),
                                               UpdateEngine->InstalledVersion,
                                               UpdateEngine->PublicKey.has_value(), ProgramDirectory,

@@ -29,14 +29,13 @@ public:
     void TerminateApplication() override {}
 };
 
-// 1.0.0.0 as the package names it: 1.0.0.
+} // namespace
+
 QString ShortVersion(QString version) {
     while (version.count(u'.') > 2 && version.endsWith(QStringLiteral(".0")))
         version.chop(2);
     return version;
 }
-
-} // namespace
 
 TInstallKind ClassifyInstallation(bool programDirectoryWritable, bool listedByPackage) {
     if (listedByPackage)
@@ -66,17 +65,18 @@ QString PackageSourceUrl(const QString& controlFileUrl) {
 
 QString NewerReleaseText(TInstallKind kind, const QString& newVersion, const QString& installedVersion,
                          bool verified, const QString& programDirectory, const QString& packageSource) {
+    // Short lines: a message box does not wrap them.
     QString text = QString::fromUtf8("Version %1 von Zettelwerk ist verfügbar; installiert ist %2.\n")
-                       .arg(newVersion, ShortVersion(installedVersion));
+                       .arg(ShortVersion(newVersion), ShortVersion(installedVersion));
     if (kind == TInstallKind::DebianPackage)
         text +=
-            QString::fromUtf8("Zettelwerk ist als Debian-Paket installiert und wird mit der Paketverwaltung "
-                              "aktualisiert (auch in der Softwareverwaltung des Desktops), im Terminal mit:\n"
+            QString::fromUtf8("Zettelwerk ist als Debian-Paket installiert und wird mit der Paketverwaltung\n"
+                              "aktualisiert, in der Softwareverwaltung des Desktops oder im Terminal mit:\n"
                               "%1\nDie Paketquelle von Zettelwerk: %2")
                 .arg(kPackageUpgradeCommand, packageSource);
     else
-        text += QString::fromUtf8("Das Programmverzeichnis %1 ist schreibgeschützt: das Update installiert, "
-                                  "wer Zettelwerk dort installiert hat.")
+        text += QString::fromUtf8("Das Programmverzeichnis %1 ist schreibgeschützt:\n"
+                                  "das Update installiert, wer Zettelwerk dort installiert hat.")
                     .arg(QDir::toNativeSeparators(programDirectory));
     if (!verified)
         text += QString::fromUtf8(
@@ -128,7 +128,7 @@ TAutomaticUpdateCheck::TOutcome TAutomaticUpdateCheck::RunIfDue() {
         RecordUpdateCheckDate(dm_);
         if (engine.NewVersion().isEmpty())
             return engine.RunEnd() == TRunEnd::CheckedOnly ? TOutcome::NothingNew : TOutcome::Failed;
-        notify_(QString::fromUtf8("Zettelwerk %1 ist verfügbar").arg(engine.NewVersion()),
+        notify_(QString::fromUtf8("Zettelwerk %1 ist verfügbar").arg(ShortVersion(engine.NewVersion())),
                 NewerReleaseText(kind, engine.NewVersion(), engine.InstalledVersion,
                                  engine.PublicKey.has_value(), ProgramDirectory,
                                  PackageSourceUrl(ControlFileUrl)));

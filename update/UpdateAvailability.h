@@ -25,6 +25,9 @@ TInstallKind ClassifyInstallation(bool programDirectoryWritable, bool listedByPa
 TInstallKind InstallKindOf(const QString& programDirectory,
                            const QString& packageFileList = kPackageFileList);
 
+// A version as the package names it: 1.0.1.0 is 1.0.1.
+QString ShortVersion(QString version);
+
 // The address of the package source beside the update tree: <scheme://host>/apt.
 QString PackageSourceUrl(const QString& controlFileUrl);
 
