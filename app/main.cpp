@@ -370,20 +370,27 @@ int main(int argc, char** argv) {
         });
         QTimer automaticTimer;
         automaticTimer.setSingleShot(true);
-        QObject::connect(&automaticTimer, &QTimer::timeout, &app, [&automaticTimer, &automaticCheck] {
-            for (const QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->isVisible()) {
+        QObject::connect(
+            &automaticTimer, &QTimer::timeout, &app, [&automaticTimer, &automaticCheck, &windows] {
+                // The program's own windows, a message box or the tray menu (the tray icon's own
+                // window of an XEmbed tray is always there and does not count).
+                const auto shown = [](auto& window) { return window && window.Get()->isVisible(); };
+                if (shown(windows.about) || shown(windows.suchen) || shown(windows.anlegen) ||
+                    shown(windows.verwaltung) || shown(windows.update) || shown(windows.autostart) ||
+                    QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
                     automaticTimer.start(std::chrono::minutes(10));
                     return;
                 }
-            }
-            automaticCheck.RunIfDue();
-            automaticTimer.start(std::chrono::hours(6)); // a program left running sees the next day
-        });
+                automaticCheck.RunIfDue();
+                automaticTimer.start(std::chrono::hours(6)); // a program left running sees the next day
+            });
 
         // After a failed connect the loop does not run at all: no timer is served.
         if (!quitRequested && !mainClosed) {
-            automaticTimer.start(std::chrono::minutes(1));
+            // ZW_AUTOMATIC_CHECK_DELAY_MS: tests wait less than the minute.
+            bool delaySet = false;
+            const int delay = qEnvironmentVariableIntValue("ZW_AUTOMATIC_CHECK_DELAY_MS", &delaySet);
+            automaticTimer.start(delaySet ? delay : 60000);
             main->StartupComplete(); // opens the windows asked for meanwhile
             if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
                 QTimer::singleShot(0, &app, [] {

@@ -64,20 +64,22 @@ QString PackageSourceUrl(const QString& controlFileUrl) {
 }
 
 QString NewerReleaseText(TInstallKind kind, const QString& newVersion, const QString& installedVersion,
-                         bool verified, const QString& programDirectory, const QString& packageSource) {
-    // Short lines: a message box does not wrap them.
+                         bool verified, const QString& programDirectory, const QString& packageSource,
+                         bool shortLines) {
+    // A message box does not wrap its lines; a notification does.
+    const QString wrap = shortLines ? QStringLiteral("\n") : QStringLiteral(" ");
     QString text = QString::fromUtf8("Version %1 von Zettelwerk ist verfügbar; installiert ist %2.\n")
                        .arg(ShortVersion(newVersion), ShortVersion(installedVersion));
     if (kind == TInstallKind::DebianPackage)
         text +=
-            QString::fromUtf8("Zettelwerk ist als Debian-Paket installiert und wird mit der Paketverwaltung\n"
+            QString::fromUtf8("Zettelwerk ist als Debian-Paket installiert und wird mit der Paketverwaltung%1"
                               "aktualisiert, in der Softwareverwaltung des Desktops oder im Terminal mit:\n"
-                              "%1\nDie Paketquelle von Zettelwerk: %2")
-                .arg(kPackageUpgradeCommand, packageSource);
+                              "%2\nDie Paketquelle von Zettelwerk: %3")
+                .arg(wrap, kPackageUpgradeCommand, packageSource);
     else
-        text += QString::fromUtf8("Das Programmverzeichnis %1 ist schreibgeschützt:\n"
+        text += QString::fromUtf8("Das Programmverzeichnis %1 ist schreibgeschützt:%2"
                                   "das Update installiert, wer Zettelwerk dort installiert hat.")
-                    .arg(QDir::toNativeSeparators(programDirectory));
+                    .arg(QDir::toNativeSeparators(programDirectory), wrap);
     if (!verified)
         text += QString::fromUtf8(
             "\n(Ungeprüfte Angabe: Zettelwerk hat keinen öffentlichen Schlüssel für Updates.)");
@@ -131,7 +133,7 @@ TAutomaticUpdateCheck::TOutcome TAutomaticUpdateCheck::RunIfDue() {
         notify_(QString::fromUtf8("Zettelwerk %1 ist verfügbar").arg(ShortVersion(engine.NewVersion())),
                 NewerReleaseText(kind, engine.NewVersion(), engine.InstalledVersion,
                                  engine.PublicKey.has_value(), ProgramDirectory,
-                                 PackageSourceUrl(ControlFileUrl)));
+                                 PackageSourceUrl(ControlFileUrl), false));
         return TOutcome::Newer;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zettelwerk: automatic update check: %s\n", e.what());

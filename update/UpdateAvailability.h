@@ -33,8 +33,10 @@ QString PackageSourceUrl(const QString& controlFileUrl);
 
 // What the user is told of a newer release when the program cannot install it itself.
 // verified: the version came from a valid signature, not only from the control file's text.
+// shortLines: broken for a message box (which does not wrap), else for a notification.
 QString NewerReleaseText(TInstallKind kind, const QString& newVersion, const QString& installedVersion,
-                         bool verified, const QString& programDirectory, const QString& packageSource);
+                         bool verified, const QString& programDirectory, const QString& packageSource,
+                         bool shortLines = true);
 
 // The automatic check runs at most once a day, only where the program cannot update itself (a
 // self-updating program is updated from the update window), and only with the box ticked

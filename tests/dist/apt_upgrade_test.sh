@@ -123,10 +123,32 @@ printf 'set list on;\nselect id, titel, cast(bemerkung as varchar(200)) as text,
   >"$work/notes.sql"
 chmod 644 "$work/notes.sql"
 user_sql "$work/notes.sql" >"$work/notes-before.txt"
+printf 'set list on;\nselect lastupdatetestdatum from tblinterna;\n' >"$work/checked.sql"
+chmod 644 "$work/checked.sql"
 grep -q 'Vor dem Upgrade' "$work/notes-before.txt" || fail "notes: $(cat "$work/notes-before.txt")"
 
-begin "the next release, signed by a stranger"
+begin "the installed program's automatic check"
 publish "$next_deb" "$NEXT_VERSION"
+# The box is ticked (the flag is empty); the check reads the update server's control file and
+# writes beside the user's database, nothing under /usr.
+usr_before=$(find /usr/bin/zettelwerk /usr/share/zettelwerk -newer "$work/seed.sql" | wc -l)
+# (setpriv and env replace themselves: $! is the program's own id.)
+setpriv --reuid="$RUN_UID" --regid="$RUN_GID" --init-groups env -i HOME="$home" XDG_RUNTIME_DIR="$home/runtime" \
+  PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen ZETTELWERK_UPDATE_SERVER="$base" \
+  ZW_AUTOMATIC_CHECK_DELAY_MS=300 /usr/bin/zettelwerk >"$work/program-check.log" 2>&1 &
+PROGRAM=$!
+PPIDS+=("$PROGRAM")
+log="$home/.local/share/zettelwerk/WUPDATE.LOG"
+poll "grep -F '[929] New version found : $NEXT_VERSION' '$log'" 30 || fail "no check: $(cat "$log" 2>&1)"
+kill -TERM "$PROGRAM"
+wait_ended "$PROGRAM" 30 "the end of the program"
+checked=$(user_sql "$work/checked.sql" | sed -n 's/^LASTUPDATETESTDATUM  *//p')
+echo "checked on $checked"
+[ -n "$checked" ] || fail "the check's date was not recorded"
+[ "$(find /usr/bin/zettelwerk /usr/share/zettelwerk -newer "$work/seed.sql" | wc -l)" = "$usr_before" ] ||
+  fail "the check wrote under /usr"
+
+begin "the next release, signed by a stranger"
 cp -a "$www/apt" "$work/apt-genuine"
 rel="$www/apt/dists/stable"
 GNUPGHOME="$work/gnupg-stranger" gpg --batch --yes --clearsign -o "$rel/InRelease" "$rel/Release" &&

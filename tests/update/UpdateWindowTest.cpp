@@ -391,7 +391,9 @@ TEST_F(UpdateWindowFixture, AutomaticCheckOfTheInstalledProgramOnceADay) {
     EXPECT_EQ(check.RunIfDue(), O::Newer);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0].first, QString::fromUtf8("Zettelwerk 9.0.1 ist verfügbar"));
-    EXPECT_TRUE(told[0].second.contains(kPackageUpgradeCommand));
+    EXPECT_TRUE(told[0].second.contains("Paketverwaltung aktualisiert, in der Softwareverwaltung"))
+        << "a notification wraps its lines itself";
+    EXPECT_TRUE(told[0].second.contains("\n" + kPackageUpgradeCommand + "\n"));
     EXPECT_EQ(ReadSettings(*dm).lastUpdateTestDatum, ShortDateText(QDate::currentDate()));
     EXPECT_EQ(check.RunIfDue(), O::NotDue) << "once a day";
     EXPECT_EQ(told.size(), 1u);
