@@ -16,6 +16,7 @@
 #include "notes/TfrmSuchen.h"
 #include "platform/ShellOpen.h"
 #include "platform/TerminationSignals.h"
+#include "platform/TrayIcon.h"
 #include "platform/VersionInfo.h"
 #include "store/ConnectionSettings.h"
 #include "store/DraftStore.h"
@@ -28,6 +29,7 @@
 #include "ui/MessageDialogs.h"
 #include "ui/WindowShow.h"
 #include "update/TfrmUpdate.h"
+#include "update/UpdateAvailability.h"
 
 #include <QDir>
 #include <QFile>
@@ -399,8 +401,36 @@ int main(int argc, char** argv) {
             }
         };
 
+        // With the box "automatisch nach Updates suchen" ticked, an installed program looks for a
+        // newer release once a day, a minute after the start, and says so beside its icon; the
+        // package manager installs it. A window that is open defers the check (it commits the
+        // shared transaction, which would drop an edit in progress).
+        TAutomaticUpdateCheck automaticCheck(dataModule, [main](const QString& title, const QString& text) {
+            main->TrayIcon->ShowMessage(title, text);
+        });
+        QTimer automaticTimer;
+        automaticTimer.setSingleShot(true);
+        QObject::connect(
+            &automaticTimer, &QTimer::timeout, &app, [&automaticTimer, &automaticCheck, &windows] {
+                // The program's own windows, a message box or the tray menu (the tray icon's own
+                // window of an XEmbed tray is always there and does not count).
+                const auto shown = [](auto& window) { return window && window.Get()->isVisible(); };
+                if (shown(windows.about) || shown(windows.suchen) || shown(windows.anlegen) ||
+                    shown(windows.verwaltung) || shown(windows.update) || shown(windows.autostart) ||
+                    QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+                    automaticTimer.start(std::chrono::minutes(10));
+                    return;
+                }
+                automaticCheck.RunIfDue();
+                automaticTimer.start(std::chrono::hours(6)); // a program left running sees the next day
+            });
+
         // After a failed connect the loop does not run at all: no timer is served.
         if (!quitRequested && !mainClosed) {
+            // ZW_AUTOMATIC_CHECK_DELAY_MS: tests wait less than the minute.
+            bool delaySet = false;
+            const int delay = qEnvironmentVariableIntValue("ZW_AUTOMATIC_CHECK_DELAY_MS", &delaySet);
+            automaticTimer.start(delaySet ? delay : 60000);
             main->StartupComplete(); // opens the windows asked for meanwhile
             if (qEnvironmentVariable("ZW_AUTO_ANSWER") == QLatin1String("default"))
                 QTimer::singleShot(0, &app, [] {

@@ -66,6 +66,10 @@ void TTrayIcon::Hide() {
     host_->Hide();
 }
 
+void TTrayIcon::ShowMessage(const QString& title, const QString& text) {
+    host_->ShowMessage(title, text);
+}
+
 void TTrayIcon::DoubleClick() {
     if (!menu_)
         return;

@@ -23,6 +23,8 @@ public:
     virtual void Show() = 0; // also re-adds the icon after the tray host came back
     virtual void Hide() = 0;
     virtual bool IsShown() const = 0;
+    // A notification beside the icon (the desktop's notification service where there is one).
+    virtual void ShowMessage(const QString& title, const QString& text) = 0;
 
 signals:
     // The default command: a left double click (XEmbed tray), or the activation that a panel
@@ -63,6 +65,8 @@ public:
     void Show();
     void Hide();
     bool Visible() const { return visible_; }
+
+    void ShowMessage(const QString& title, const QString& text);
 
     // A double click: the menu's default action is triggered.
     void DoubleClick();

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package Zettelwerk needs and builds it into build/.
+# Installs every Debian package Zettelwerk needs and builds the program into build/: the
+# executable with the updater inside, the help file and the delivered database (the target
+# zettelwerk depends on them). The tests and benchmarks are left to scripts/test.sh, so the
+# first start does not wait for them.
 # Safe to run again: installed packages are skipped, the build is incremental.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,5 +45,5 @@ fi
 
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD_DIR" -j"$(nproc)"
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target zettelwerk
 echo "Built: $BUILD_DIR/bin/zettelwerk"

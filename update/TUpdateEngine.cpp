@@ -388,6 +388,8 @@ int TUpdateEngine::FetchControlFile() {
             return verified;
     }
     FIni = TIniFile::FromBytes(*bytes);
+    if (!InstallAllowed)
+        return ReportAvailability();
 
     int result = 0;
     if (SignatureCheck && FIni.ReadString(cf::SecUpdate, cf::KeySignature, "") != Signature) {
@@ -504,6 +506,26 @@ int TUpdateEngine::CheckOnly() {
     FAppUpdate = false;
     FRunEnd = TRunEnd::CheckedOnly;
     ReportStatus(um::NoPublicKey, "", um::RefusedStatus, um::rfNoPublicKey);
+    return 5;
+}
+
+// An installed program: the verified release version (the control file's own only where no
+// signature is required) against ours, and the run ends.
+int TUpdateEngine::ReportAvailability() {
+    FNewVersion.clear();
+    FAppUpdate = false;
+    FRunEnd = TRunEnd::CheckedOnly;
+    const QString offered =
+        RequireSignature ? FSignedVersion : FIni.ReadString(cf::SecUpdate, cf::KeyNewVersion, QString());
+    const std::optional<TFileVersion> offeredVersion = ParseVersionText(offered);
+    const std::optional<TFileVersion> installed = ParseVersionText(InstalledVersion);
+    if (offeredVersion && installed &&
+        (offeredVersion->MS > installed->MS ||
+         (offeredVersion->MS == installed->MS && offeredVersion->LS > installed->LS))) {
+        FNewVersion = offered;
+        ReportStatus(um::NewVersionFound, FNewVersion, 5, 0);
+    } else
+        ReportStatus(um::NoNewVersion, "", 4, 0);
     return 5;
 }
 

@@ -38,7 +38,7 @@ enum class TRunEnd {
     ServerUnreachable,  // the control file's request could not be opened (917)
     ControlFileMissing, // the server answered the control file with an error status (916)
     Refused,            // the update was refused (status um::RefusedStatus, see ErrCode)
-    CheckedOnly,        // no public key: checked and reported, nothing installed
+    CheckedOnly,        // no public key, or not to install: checked and reported, nothing installed
     NoUpdate,           // no update, nothing to download, or declined
     Finished,           // files were downloaded and put in place
     HandedOff,          // the updater was started and the program told to end
@@ -157,6 +157,10 @@ public:
     bool RequireSignature = true;
     std::optional<TMinisignPublicKey> PublicKey;
     QString SignatureSuffix = ".minisig";
+    // false: an installed program that the package manager updates. The run verifies the control
+    // file, reports whether the signed release is newer (status 5) or not (status 4) and ends:
+    // nothing is downloaded beyond the control file and its signature, nothing installed.
+    bool InstallAllowed = true;
     // The running program's version: a signed release older than this is refused.
     QString InstalledVersion = Version();
     // The engine's own version: the program's release version in four parts.
@@ -262,6 +266,7 @@ private:
     void CreateRunDirectory();
     int VerifyControlFile(const QString& url, const QByteArray& controlFile);
     int CheckOnly();
+    int ReportAvailability();
     void Refuse(int msgNo, const QString& param, int reason);
     bool TargetsWritable();
     bool ChecksumsPresent();

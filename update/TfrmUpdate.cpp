@@ -1,6 +1,7 @@
 #include "update/TfrmUpdate.h"
 
 #include "platform/AniCursor.h"
+#include "store/TDataModuleNotizen.h"
 #include "store/TSettings.h"
 #include "ui/DbWaitCursor.h"
 #include "ui/ErrorDisplay.h"
@@ -8,8 +9,10 @@
 #include "ui/MessageDialogs.h"
 #include "ui/TextFit.h"
 #include "ui/WindowLook.h"
+#include "update/CurrentDirectory.h"
 #include "update/DownloadCursorData.h"
 #include "update/TUpdateEngine.h"
+#include "update/UpdateAvailability.h"
 #include "update/UpdateKey.h"
 #include "update/UpdateMessages.h"
 
@@ -24,7 +27,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 namespace {
 constexpr int kClientWidth = 499;
@@ -37,19 +39,6 @@ const QString kNothingChanged =
     QStringLiteral("\nDas Update wurde abgelehnt; am Programm wurde nichts verändert.\n"
                    "Einzelheiten stehen in WUPDATE.LOG.");
 
-// The run works in the program's directory and the caller's directory comes back afterwards.
-class TCurrentDirectory {
-public:
-    explicit TCurrentDirectory(const QString& dir) : old_(QDir::currentPath()) { QDir::setCurrent(dir); }
-    ~TCurrentDirectory() { QDir::setCurrent(old_); }
-
-private:
-    QString old_;
-};
-
-bool Writable(const QString& dir) {
-    return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
-}
 } // namespace
 
 QString TfrmUpdate::RefusalText(int errCode) {
@@ -221,30 +210,23 @@ void TfrmUpdate::FormShow() {
 }
 
 void TfrmUpdate::BitBtnUpdateClick() {
-    // An installed program's directory belongs to the package manager: say so before anything
-    // is fetched or written.
-    if (!Writable(ProgramDirectory)) {
-        StatusBar1->showMessage(QStringLiteral("Installiertes Programm: Updates über die Paketverwaltung"));
-        SystemMessageBox(
-            QStringLiteral("Zettelwerk ist für alle Benutzer installiert; das Programmverzeichnis %1 "
-                           "ist schreibgeschützt.\nUpdates eines installierten Programms kommen mit "
-                           "der Paketverwaltung des Systems.")
-                .arg(QDir::toNativeSeparators(ProgramDirectory)),
-            QStringLiteral("Information"));
-        return;
-    }
     BitBtnUpdate->setText(kCaptionChecking);
     BitBtnUpdate->setEnabled(false);
     AniIcon->SetActive(true);
     refusalShown_ = false;
     refusalCode_ = 0;
+    // An installed program's files belong to whoever installed it: the run only checks, and
+    // works in the user's directory, never in the program's.
+    installKind_ = InstallKindOf(ProgramDirectory, PackageFileList);
+    const bool selfUpdating = installKind_ == TInstallKind::SelfUpdating;
     const TUpdateKeyLookup key = FindUpdatePublicKey(ProgramDirectory);
     if (!key.Error.isEmpty())
         qWarning("zettelwerk: update key %s unusable: %s", qPrintable(key.Origin), qPrintable(key.Error));
     UpdateEngine->PublicKey = key.Key;
     UpdateEngine->InstalledVersion = RunningProgramVersion();
+    UpdateEngine->InstallAllowed = selfUpdating;
     {
-        TCurrentDirectory inProgramDirectory(ProgramDirectory);
+        TCurrentDirectory inRunDirectory(selfUpdating ? ProgramDirectory : dm_.ProgramDirectory());
         UpdateEngine->RunUpdate();
     }
     RunEnded();
@@ -280,8 +262,22 @@ void TfrmUpdate::RunEnded() {
         AniIcon->SetActive(false);
         break;
     case TRunEnd::CheckedOnly:
-        StatusBar1->showMessage(QStringLiteral("Nur geprüft: kein Schlüssel für Updates"));
         AniIcon->SetActive(false);
+        if (installKind_ == TInstallKind::SelfUpdating) {
+            StatusBar1->showMessage(QStringLiteral("Nur geprüft: kein Schlüssel für Updates"));
+        } else if (!UpdateEngine->NewVersion().isEmpty()) {
+            StatusBar1->showMessage(
+                installKind_ == TInstallKind::DebianPackage
+                    ? QString::fromUtf8("Version %1 verfügbar: Update über die Paketverwaltung")
+                          .arg(ShortVersion(UpdateEngine->NewVersion()))
+                    : QString::fromUtf8("Version %1 verfügbar")
+                          .arg(ShortVersion(UpdateEngine->NewVersion())));
+            SystemMessageBox(NewerReleaseText(installKind_, UpdateEngine->NewVersion(),
+                                              UpdateEngine->InstalledVersion,
+                                              UpdateEngine->PublicKey.has_value(), ProgramDirectory,
+                                              PackageSourceUrl(UpdateEngine->URL)),
+                             QStringLiteral("Information"));
+        }
         break;
     default:
         break;
@@ -305,8 +301,9 @@ void TfrmUpdate::UpdateEngineStatus(TUpdateEngine*, const QString& statusStr, in
         BitBtnUpdate->setText(kCaptionReady);
         BitBtnUpdate->setEnabled(true);
     } else if (statusCode == um::RefusedStatus && errCode == um::rfNoPublicKey) {
-        // Checked without a key: a new version can be named, but not installed.
-        if (!UpdateEngine->NewVersion().isEmpty())
+        // Checked without a key: a new version can be named, but not installed. (An installed
+        // program says who installs it when the run has ended.)
+        if (!UpdateEngine->NewVersion().isEmpty() && installKind_ == TInstallKind::SelfUpdating)
             SystemMessageBox(
                 QStringLiteral("Version %1 von Zettelwerk ist verfügbar, kann aber nicht installiert "
                                "werden:\nZettelwerk hat keinen öffentlichen Schlüssel (%2), um das "

@@ -1,6 +1,8 @@
 #pragma once
 // The update window: one start button, the date of the last attempt, the automatic-update
 // preference, progress, status, and the animated download cursor.
+#include "update/UpdateAvailability.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QLabel>
@@ -44,10 +46,13 @@ public:
     QStatusBar* StatusBar1;
     TAniIcon* AniIcon;
     TUpdateEngine* UpdateEngine;
-    // The program's directory: the update runs there (the control file's relative names and
-    // {APP} mean it), its key file lies there, and it must be writable. Default: the
-    // executable's directory.
+    // The program's directory: a self-updating program's update runs there (the control file's
+    // relative names and {APP} mean it), and its key file lies there. Default: the executable's
+    // directory. A directory the user cannot write, or one whose program the Debian package
+    // installed (PackageFileList names it), is not updated: the run only checks, in the
+    // directory of the user's database.
     QString ProgramDirectory;
+    QString PackageFileList = kPackageFileList;
 
     // Handlers.
     void FormShow();
@@ -83,6 +88,7 @@ private:
     void SetReady();
 
     TDataModuleNotizen& dm_;
+    TInstallKind installKind_ = TInstallKind::SelfUpdating;
     bool refusalShown_ = false;
     int refusalCode_ = 0;
 };

@@ -2,6 +2,9 @@
 // A tray icon host that only records what it is told (the offscreen platform has no tray).
 #include "platform/TrayIcon.h"
 
+#include <utility>
+#include <vector>
+
 class TFakeTrayIconHost : public TTrayIconHost {
     Q_OBJECT
 public:
@@ -17,6 +20,9 @@ public:
     }
     void Hide() override { shown = false; }
     bool IsShown() const override { return shown; }
+    void ShowMessage(const QString& title, const QString& text) override {
+        messages.push_back({title, text});
+    }
 
     void SimulateDoubleClick() { emit DoubleClicked(); }
 
@@ -25,6 +31,7 @@ public:
     QMenu* menu = nullptr;
     bool shown = false;
     int showCount = 0;
+    std::vector<std::pair<QString, QString>> messages; // (title, text) of every notification
 
     static TFakeTrayIconHost* Last(); // the most recently made host still alive, or nullptr
 };

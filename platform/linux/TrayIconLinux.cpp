@@ -48,6 +48,10 @@ public:
     void Show() override { icon_.show(); }
     void Hide() override { icon_.hide(); }
     bool IsShown() const override { return icon_.isVisible(); }
+    // Qt sends it to org.freedesktop.Notifications when that service runs, else as a balloon.
+    void ShowMessage(const QString& title, const QString& text) override {
+        icon_.showMessage(title, text, QSystemTrayIcon::Information, 30000);
+    }
 
 private:
     const bool statusNotifier_;

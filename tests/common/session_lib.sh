@@ -415,3 +415,20 @@ expect_text() {
   echo "text where $2: $got"
   [ "$got" = "$3" ] || fail "the note where $2 holds '$got', not '$3'"
 }
+
+# repack_package <deb> <out deb> <version> [<path in the package>=<file>...]: the package under
+# another version, with the files given put in, as a later release (or a forged one) would be.
+repack_package() {
+  local deb=$1 out=$2 version=$3 dir pair
+  shift 3
+  dir=$(mktemp -d "$work/repack.XXXXXX")
+  dpkg-deb -R "$deb" "$dir/root" || fail "dpkg-deb -R $deb"
+  sed -i "s/^Version: .*/Version: $version/" "$dir/root/DEBIAN/control"
+  for pair in "$@"; do
+    cp "${pair#*=}" "$dir/root/${pair%%=*}" || fail "repack: ${pair#*=}"
+  done
+  (cd "$dir/root" && find . -path ./DEBIAN -prune -o -type f -printf '%P\0' | sort -z | xargs -0 md5sum \
+    >DEBIAN/md5sums) || fail "repack: md5sums"
+  dpkg-deb --root-owner-group -b "$dir/root" "$out" >/dev/null || fail "dpkg-deb -b $out"
+  rm -rf "$dir"
+}

@@ -1,5 +1,6 @@
 // zw-publish: the control file it writes reads back by the engine's rules, the packed files
 // unpack to the components the updater puts in place, and its command line guides the maker.
+#include "publish/AptRepository.h"
 #include "publish/Publisher.h"
 #include "update/IniFile.h"
 #include "update/MinisignTestSupport.h"
@@ -151,4 +152,55 @@ TEST_F(PublishTest, CommandLineGuidesTheMakerAndSignsWithMinisign) {
     EXPECT_EQ(verify.exitCode(), 0);
     EXPECT_TRUE(
         verify.readAllStandardOutput().contains("Trusted comment: version:1.0.2 file:zettelwerk.inf"));
+}
+
+namespace {
+
+// A Debian package of the given version and contents, built by dpkg-deb.
+QString MakeDeb(const QTemporaryDir& dir, const QString& version, const QByteArray& program) {
+    const QString root = dir.filePath("root-" + version + QString::number(program.size()));
+    updtest::WriteFile(root + "/DEBIAN/control",
+                       ("Package: zettelwerk\nVersion: " + version +
+                        "\nArchitecture: amd64\nMaintainer: Z <z@zettelwerk.example>\n"
+                        "Description: notes\n notes\n")
+                           .toUtf8());
+    updtest::WriteFile(root + "/usr/bin/zettelwerk", program);
+    const QString deb = root + ".deb";
+    QProcess::execute("dpkg-deb", {"--root-owner-group", "-b", root, deb});
+    return deb;
+}
+
+} // namespace
+
+// The package source without a key (signed apart): the pool keeps every release, the index
+// names them, and a release once published cannot come back with other bytes.
+TEST_F(PublishTest, PackageSourceKeepsEveryReleaseAndRefusesAChangedOne) {
+    if (QProcess::execute("apt-ftparchive", {"--version"}) != 0)
+        GTEST_SKIP() << "apt-ftparchive is not installed (scripts/setup.sh installs apt-utils)";
+    QTemporaryDir debs;
+    TAptRequest apt;
+    apt.OutputDirectory = out.path();
+    apt.Packages = {MakeDeb(debs, "1.0.0", "one")};
+    TAptResult r = PublishAptRepository(apt);
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    apt.Packages = {MakeDeb(debs, "1.0.1", "two")};
+    r = PublishAptRepository(apt);
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    EXPECT_EQ(r.Architectures, QStringList{"amd64"});
+    const QString pool = out.filePath("apt/pool/main/z/zettelwerk/");
+    EXPECT_EQ(r.Added, QStringList{pool + "zettelwerk_1.0.1_amd64.deb"});
+    const QByteArray index = updtest::ReadFile(out.filePath("apt/dists/stable/main/binary-amd64/Packages"));
+    EXPECT_TRUE(index.contains("Version: 1.0.0\n") && index.contains("Version: 1.0.1\n"))
+        << index.toStdString();
+    const QByteArray release = updtest::ReadFile(r.Release);
+    EXPECT_TRUE(release.contains("Suite: stable\n") && release.contains("main/binary-amd64/Packages.gz"));
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("apt/dists/stable/InRelease"))) << "no key, no signature";
+
+    const QByteArray published = updtest::ReadFile(pool + "zettelwerk_1.0.1_amd64.deb");
+    apt.Packages = {MakeDeb(debs, "1.0.1", "changed")};
+    r = PublishAptRepository(apt);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_TRUE(r.Error.contains("never changed")) << r.Error.toStdString();
+    EXPECT_EQ(updtest::ReadFile(pool + "zettelwerk_1.0.1_amd64.deb"), published);
+    EXPECT_EQ(updtest::ReadFile(out.filePath("apt/dists/stable/main/binary-amd64/Packages")), index);
 }

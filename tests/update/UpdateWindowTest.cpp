@@ -4,16 +4,20 @@
 #include "MinisignTestSupport.h"
 #include "common/TempDatabase.h"
 #include "platform/AniCursor.h"
+#include "store/FieldText.h"
 #include "store/TDataModuleNotizen.h"
 #include "store/TSettings.h"
 #include "update/DownloadCursorData.h"
 #include "update/SzddEncoder.h"
 #include "update/TfrmUpdate.h"
+#include "update/UpdateAvailability.h"
 #include "update/UpdateKey.h"
 #include "update/UpdateMessages.h"
 
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QDate>
+#include <QDirIterator>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -239,7 +243,7 @@ TEST_F(UpdateWindowFixture, UnreachableServerEndsVisibly) {
     EXPECT_EQ(window->BitBtnUpdate->text(), QString::fromUtf8("auf Update prüfen"));
 }
 
-TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
+TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectoryOnlyChecksAndWritesNothingThere) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root writes into any directory; CTest runs this case as a normal account "
                         "(update_as_normal_user)";
@@ -247,28 +251,153 @@ TEST_F(UpdateWindowFixture, ReadOnlyProgramDirectorySaysSoAndWritesNothing) {
     QDir().mkpath(installed);
     QFile::setPermissions(installed, QFile::ReadOwner | QFile::ExeOwner);
     window->ProgramDirectory = installed;
-    ServeControlFile("[update]\nunconditional=yes\n");
+    window->PackageFileList = Work("no-such.list");
+    Serve("a.txt", "A");
+    ServeControlFile("[update]\nunconditional=yes\nnewversion=9.0\n[files]\ncount=1\n[file1]\nurl=" +
+                     FileUrl("a.txt") + "\ntargetdir=" + installed + "\n");
     window->show();
     Click();
-    EXPECT_TRUE(LogLines().isEmpty()) << "no run, no log";
-    EXPECT_EQ(dialogs.size(), 1u);
+    ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].caption, "Information");
-    EXPECT_TRUE(dialogs[0].text.contains("Paketverwaltung"));
+    EXPECT_TRUE(dialogs[0].text.startsWith(QString::fromUtf8("Version 9.0 von Zettelwerk ist verfügbar")))
+        << dialogs[0].text.toStdString();
+    EXPECT_TRUE(dialogs[0].text.contains(installed + QString::fromUtf8(" ist schreibgeschützt")));
+    EXPECT_EQ(window->StatusBar1->currentMessage(), QString::fromUtf8("Version 9.0 verfügbar"));
     EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
-    EXPECT_EQ(window->StatusBar1->currentMessage(),
-              QString::fromUtf8("Installiertes Programm: Updates über die Paketverwaltung"));
     EXPECT_TRUE(QDir(installed).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    EXPECT_FALSE(QFileInfo::exists(Work("a.txt"))) << "only the control file was fetched";
+    EXPECT_TRUE(QFileInfo::exists(db.Directory() + "/WUPDATE.LOG"))
+        << "the log lies beside the user's database";
 
     // The engine on its own finds out before the first download, not while replacing files.
-    Serve("a.txt", "A");
-    ServeControlFile("[update]\nunconditional=yes\n[files]\ncount=1\n[file1]\nurl=" + FileUrl("a.txt") +
-                     "\ntargetdir=" + installed + "\n");
     engine.RunUpdate();
     EXPECT_TRUE(LogNumbers().contains(974)) << LogLines().join('\n').toStdString();
     EXPECT_EQ(LogNumbers().count(915), 1) << "only the control file was fetched";
     EXPECT_EQ(engine.RunEnd(), TRunEnd::Refused);
     EXPECT_TRUE(QDir(installed).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     QFile::setPermissions(installed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+namespace {
+
+// Names of everything below the directory, for "nothing was written there".
+QStringList Listing(const QString& dir) {
+    QStringList names;
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << it.next();
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+// The program of the Debian package (even where root could write its directory): the signed
+// control file is read, a newer release is named with the command that installs it, an older
+// or equal one is "no new version", a stranger's signature is refused; the program's directory
+// stays as it was, the log goes beside the user's database.
+TEST_F(UpdateWindowFixture, DebianPackageNamesTheNewReleaseAndTheCommandThatInstallsIt) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    updtest::TMinisignKey key, stranger;
+    ASSERT_TRUE(key.Ok() && stranger.Ok());
+    const QString program = Work("usr/bin");
+    QDir().mkpath(program);
+    ASSERT_TRUE(QFile::copy(key.PublicKeyFile(), program + "/zettelwerk-update.pub"));
+    updtest::WriteFile(Work("zettelwerk.list"), ("/.\n/usr\n" + program + "/zettelwerk\n").toUtf8());
+    window->ProgramDirectory = program;
+    window->PackageFileList = Work("zettelwerk.list");
+    window->UpdateEngine->RequireSignature = true;
+    const QString inf = server.Root() + "/zettelwerk.inf";
+    ServeControlFile("[update]\nnewversion=9.0.1\n[application]\nappupdate=1\nappname={APP}/zettelwerk\n");
+    ASSERT_TRUE(key.Sign(inf, "version:9.0.1 file:zettelwerk.inf"));
+    const QStringList before = Listing(program);
+    window->show();
+
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].caption, "Information");
+    const QString text = dialogs[0].text;
+    EXPECT_TRUE(
+        text.startsWith(QString::fromUtf8("Version 9.0.1 von Zettelwerk ist verfügbar; installiert ist ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\nsudo apt update && sudo apt install --only-upgrade zettelwerk\n"));
+    EXPECT_TRUE(text.contains(server.Url("/apt"))) << "the package source beside the update server";
+    EXPECT_FALSE(text.contains(QString::fromUtf8("Ungeprüfte")));
+    EXPECT_EQ(window->StatusBar1->currentMessage(),
+              QString::fromUtf8("Version 9.0.1 verfügbar: Update über die Paketverwaltung"));
+    EXPECT_TRUE(window->BitBtnUpdate->isEnabled());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(Listing(program), before) << "nothing written beside the program";
+    EXPECT_FALSE(QFileInfo::exists(Work("WUPDATE.LOG")));
+    QFile log(db.Directory() + "/WUPDATE.LOG");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("[929]")) << "the new version, in the user's log";
+    EXPECT_TRUE(platform.process.started.isEmpty());
+
+    // The installed release itself: no new version, and the window closes.
+    const QString installed = RunningProgramVersion();
+    ASSERT_TRUE(key.Sign(inf, "version:" + installed + " file:zettelwerk.inf"));
+    dialogs.clear();
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, kNoNewVersion);
+    EXPECT_FALSE(window->isVisible());
+
+    // Another key's signature: refused as in a self-updating program.
+    ASSERT_TRUE(stranger.Sign(inf, "version:9.0.1 file:zettelwerk.inf"));
+    window->show();
+    dialogs.clear();
+    Click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, TfrmUpdate::RefusalText(um::rfOtherKey));
+    EXPECT_EQ(Listing(program), before);
+}
+
+// The ticked box of an installed program: one check a day, told as a notification; nothing
+// where the box is cleared or the program updates itself.
+TEST_F(UpdateWindowFixture, AutomaticCheckOfTheInstalledProgramOnceADay) {
+    if (!updtest::HaveMinisign())
+        GTEST_SKIP() << "minisign is not installed (scripts/setup.sh installs it)";
+    updtest::TMinisignKey key;
+    ASSERT_TRUE(key.Ok());
+    const QString program = Work("usr/bin");
+    QDir().mkpath(program);
+    ASSERT_TRUE(QFile::copy(key.PublicKeyFile(), program + "/zettelwerk-update.pub"));
+    updtest::WriteFile(Work("zettelwerk.list"), (program + "/zettelwerk\n").toUtf8());
+    const QString inf = server.Root() + "/zettelwerk.inf";
+    ServeControlFile("[update]\nnewversion=9.0.1\n");
+    ASSERT_TRUE(key.Sign(inf, "version:9.0.1 file:zettelwerk.inf"));
+    std::vector<std::pair<QString, QString>> told;
+    TAutomaticUpdateCheck check(
+        *dm, [&told](const QString& title, const QString& text) { told.emplace_back(title, text); });
+    check.ProgramDirectory = program;
+    check.PackageFileList = Work("zettelwerk.list");
+    check.ControlFileUrl = engine.URL;
+    using O = TAutomaticUpdateCheck::TOutcome;
+
+    EXPECT_EQ(check.RunIfDue(), O::NotDue) << "not before the first-start question is answered";
+    EXPECT_EQ(CountSettingsRows(*dm), 0) << "and no settings row made by it";
+    MarkFirstStartDone(*dm);
+    StoreAutomaticUpdateFlag(*dm, false);
+    EXPECT_EQ(check.RunIfDue(), O::NotDue) << "the box is cleared";
+    StoreAutomaticUpdateFlag(*dm, true);
+    check.PackageFileList = Work("no-such.list");
+    EXPECT_EQ(check.RunIfDue(), O::NotDue) << "a program that updates itself is updated from the window";
+    check.PackageFileList = Work("zettelwerk.list");
+    EXPECT_TRUE(told.empty());
+
+    EXPECT_EQ(check.RunIfDue(), O::Newer);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, QString::fromUtf8("Zettelwerk 9.0.1 ist verfügbar"));
+    EXPECT_TRUE(told[0].second.contains("Paketverwaltung aktualisiert, in der Softwareverwaltung"))
+        << "a notification wraps its lines itself";
+    EXPECT_TRUE(told[0].second.contains("\n" + kPackageUpgradeCommand + "\n"));
+    EXPECT_EQ(ReadSettings(*dm).lastUpdateTestDatum, ShortDateText(QDate::currentDate()));
+    EXPECT_EQ(check.RunIfDue(), O::NotDue) << "once a day";
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_EQ(Listing(program), QStringList{program + "/zettelwerk-update.pub"});
 }
 
 TEST_F(UpdateWindowFixture, DownloadShowsTheAnimatedCursorAndMovesTheProgressBar) {

@@ -15,6 +15,7 @@ Binds 127.0.0.1 (port 0: a free one), prints "PORT <n>" and serves until stdin c
   /headers         the request headers as the body
   /redirect/<name> 302 to /files/<name>
   /update/<path>   the file ROOT/update/<path>, as an update server tree (zw-publish) lays it out
+  /apt/<path>      the file ROOT/apt/<path>: the package source of the same tree
   POST any         the path, the content type and the body as the answer
 """
 import os
@@ -114,7 +115,7 @@ class Handler(BaseHTTPRequestHandler):
         if kind == "headers":
             body = "".join("%s: %s\n" % (k, v) for k, v in self.headers.items()).encode()
             return self._send(200, body)
-        if kind == "update":
+        if kind in ("update", "apt"):
             rel = os.path.normpath(unquote(path).lstrip("/"))
             full = os.path.join(ROOT, rel)
             if rel.startswith("..") or not os.path.isfile(full):
