@@ -34,7 +34,9 @@ std::optional<TSchemaStep> TrashStep(const TSchemaFacts& facts) {
     // No key, no index and no generator: each would cost every delete another page written at
     // its commit. An entry is found by the note's id and the time of its deletion.
     step.statements
+        // NR: the entry's number in the change journal (from version 3 on).
         << QStringLiteral("CREATE TABLE TBLPAPIERKORB (\n"
+                          "  NR BIGINT,\n"
                           "  ID BIGINT,\n") +
                columns.join(u'\n') + QStringLiteral("\n  GELOESCHT TIMESTAMP NOT NULL\n)")
         << QStringLiteral(
@@ -54,8 +56,11 @@ std::optional<TSchemaStep> TrashStep(const TSchemaFacts& facts) {
     return step;
 }
 
-// Version 3: the change journal. Every account may read it (ids and times, no content); who may
-// delete notes may also empty it of old entries.
+// Version 3: the change journal. A new or changed note is written to TBLAENDERUNGEN, a deleted
+// one is known by its trash entry, which takes its number from the journal's generator: a delete
+// writes no journal row of its own (each row and index costs every change another page written
+// at its commit). The view ZETTELWERK_AENDERUNGEN is the journal as a whole; every account may
+// read it (numbers and ids, no content), who may delete notes may empty it of old entries.
 TSchemaStep JournalStep(const TSchemaFacts& facts) {
     TSchemaStep step;
     step.version = kJournalVersion;
@@ -67,21 +72,34 @@ TSchemaStep JournalStep(const TSchemaFacts& facts) {
                           "  GEAENDERT TIMESTAMP NOT NULL,\n"
                           "  CONSTRAINT PK_TBLAENDERUNGEN PRIMARY KEY (NR) USING DESCENDING INDEX "
                           "PK_TBLAENDERUNGEN\n)")
-        << QStringLiteral("CREATE INDEX IDX_TBLAENDERUNGEN_GEAENDERT ON TBLAENDERUNGEN (GEAENDERT)")
         << QStringLiteral(
-               "CREATE TRIGGER TBLNOTIZEN_AENDERUNGEN FOR TBLNOTIZEN ACTIVE AFTER INSERT OR UPDATE OR DELETE "
+               "CREATE TRIGGER TBLNOTIZEN_AENDERUNGEN FOR TBLNOTIZEN ACTIVE AFTER INSERT OR UPDATE "
                "POSITION 1 AS\n"
                "BEGIN\n"
-               "  IF (NOT INSERTING) THEN\n"
+               "  IF (UPDATING AND NEW.ID IS DISTINCT FROM OLD.ID) THEN\n"
                "    INSERT INTO TBLAENDERUNGEN (NR, ID, GEAENDERT)\n"
                "    VALUES (GEN_ID(GEN_TBLAENDERUNGEN_NR, 1), OLD.ID, CURRENT_TIMESTAMP);\n"
-               "  IF (INSERTING OR (UPDATING AND NEW.ID IS DISTINCT FROM OLD.ID)) THEN\n"
-               "    INSERT INTO TBLAENDERUNGEN (NR, ID, GEAENDERT)\n"
-               "    VALUES (GEN_ID(GEN_TBLAENDERUNGEN_NR, 1), NEW.ID, CURRENT_TIMESTAMP);\n"
+               "  INSERT INTO TBLAENDERUNGEN (NR, ID, GEAENDERT)\n"
+               "  VALUES (GEN_ID(GEN_TBLAENDERUNGEN_NR, 1), NEW.ID, CURRENT_TIMESTAMP);\n"
                "END")
+        << QStringLiteral(
+               "CREATE OR ALTER TRIGGER TBLNOTIZEN_PAPIERKORB FOR TBLNOTIZEN ACTIVE AFTER DELETE "
+               "POSITION 0 AS\n"
+               "BEGIN\n"
+               "  INSERT INTO TBLPAPIERKORB (NR, ID, TITEL, BEMERKUNG, BILD, ZEITSTEMPEL, GELOESCHT)\n"
+               "  VALUES (GEN_ID(GEN_TBLAENDERUNGEN_NR, 1), OLD.ID, OLD.TITEL, OLD.BEMERKUNG, OLD.BILD,\n"
+               "          OLD.ZEITSTEMPEL, CURRENT_TIMESTAMP);\n"
+               "END")
+        << QStringLiteral("CREATE VIEW %1 (NR, ID) AS\n"
+                          "  SELECT NR, ID FROM TBLAENDERUNGEN\n"
+                          "  UNION ALL\n"
+                          "  SELECT NR, ID FROM TBLPAPIERKORB WHERE NR IS NOT NULL")
+               .arg(kJournalView)
         << QStringLiteral("GRANT INSERT ON TBLAENDERUNGEN TO TRIGGER TBLNOTIZEN_AENDERUNGEN")
         << QStringLiteral("GRANT USAGE ON GENERATOR GEN_TBLAENDERUNGEN_NR TO TRIGGER TBLNOTIZEN_AENDERUNGEN")
-        << QStringLiteral("GRANT SELECT ON TBLAENDERUNGEN TO PUBLIC");
+        << QStringLiteral("GRANT USAGE ON GENERATOR GEN_TBLAENDERUNGEN_NR TO TRIGGER TBLNOTIZEN_PAPIERKORB")
+        << QStringLiteral("GRANT SELECT ON TBLAENDERUNGEN TO PUBLIC")
+        << QStringLiteral("GRANT SELECT ON %1 TO PUBLIC").arg(kJournalView);
     for (const QString& grantee : facts.deleters)
         step.statements << QStringLiteral("GRANT DELETE ON TBLAENDERUNGEN TO ") + grantee;
     step.statements << SchemaVersionStatement(step.version)

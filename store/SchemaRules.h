@@ -61,6 +61,8 @@ QString PurgeTrashStatement(int days = kTrashDays);
 // take what changed since it last looked. An update that changes the id writes both ids.
 inline const QString kJournalTable = QStringLiteral("TBLAENDERUNGEN");
 constexpr int kJournalVersion = 3;
+// The change journal as a whole: changed notes from TBLAENDERUNGEN, deleted ones from the trash.
+inline const QString kJournalView = QStringLiteral("ZETTELWERK_AENDERUNGEN");
 QString PurgeJournalStatement(int days = kJournalDays);
 // Whether anything is old enough to go: the number of such trash and journal entries (the
 // journal's only from the version that has it), so that a connect writes nothing when nothing is.

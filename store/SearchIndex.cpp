@@ -29,12 +29,15 @@ const QString kNotesFrom = kSelectNotes + QStringLiteral("where ID > ? order by 
 
 // The journal since a number, with the server's time and the reading transaction (one row with
 // a null number when nothing changed).
-const QString kJournalSince = QStringLiteral(
-    "select d.JETZT, d.TX, j.NR, j.ID from (select current_timestamp as JETZT, current_transaction as TX "
-    "from rdb$database) d left join TBLAENDERUNGEN j on j.NR > ? order by j.NR");
-const QString kJournalEnd = QStringLiteral(
-    "select current_timestamp, (select first 1 NR from TBLAENDERUNGEN order by NR desc) from rdb$database");
-const QString kJournalNumbersFrom = QStringLiteral("select NR from TBLAENDERUNGEN where NR > ?");
+const QString kJournalSince =
+    QStringLiteral(
+        "select d.JETZT, d.TX, j.NR, j.ID from (select current_timestamp as JETZT, current_transaction "
+        "as TX from rdb$database) d left join (select NR, ID from %1 where NR > ?) j on 1 = 1 "
+        "order by j.NR")
+        .arg(kJournalView);
+const QString kJournalEnd =
+    QStringLiteral("select current_timestamp, (select max(NR) from %1) from rdb$database").arg(kJournalView);
+const QString kJournalNumbersFrom = QStringLiteral("select NR from %1 where NR > ?").arg(kJournalView);
 // Transactions of other connections that are still open (listed at all: a state of 0 only says
 // that no statement runs in it now) and have written: a number of the journal that is missing
 // may still come from one of them.
