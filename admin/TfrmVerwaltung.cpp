@@ -237,21 +237,28 @@ void TfrmVerwaltung::RestoreDatabase() {
     });
 }
 
-// The connection is closed around the job and opened again afterwards; a failure leaves it
-// closed and the status texts as they were while the job ran.
+// The connection is closed around the job and opened again once it has ended; a failure leaves
+// it closed, and the status says that the job failed.
 void TfrmVerwaltung::RunServiceJob(const QString& kind, const QString& doneMessage,
                                    const std::function<void()>& job) {
     StatusBarVerwaltung->SetText("Datenbankverbindung wurde geschlossen. " + kind + " läuft.");
     QCoreApplication::processEvents();
     TDbWaitCursor wait;
     TPumpOnExit pump;
-    dm_.Database.Close();
-    StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
-    job();
-    SystemMessageBox(doneMessage, QStringLiteral("Information"));
+    try {
+        dm_.Database.Close();
+        StatusBarVerwaltung->SetImage(imgBackup, StatusBarVerwaltung->ImageHint());
+        job();
+    } catch (...) {
+        // The job is over: the status must not go on saying that it runs.
+        StatusBarVerwaltung->SetText("Datenbankverbindung ist geschlossen. " + kind + " fehlgeschlagen.");
+        throw;
+    }
+    // The job has ended (it is waited for), so the connection opens before the message says so.
     dm_.Database.Open();
     StatusBarVerwaltung->SetText("Datenbankverbindung wurde wieder geöffnet. " + kind + " beendet.");
     StatusBarVerwaltung->SetImage(imgConnected, StatusBarVerwaltung->ImageHint());
+    SystemMessageBox(doneMessage, QStringLiteral("Information"));
 }
 
 // --- autostart ---------------------------------------------------------------------------

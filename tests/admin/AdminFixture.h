@@ -33,6 +33,7 @@ protected:
         SetHelpRequestHandler([this](int context) { helpRequests.push_back(context); });
         SetDialogAnswerer([this](const TDialogRequest& r) {
             dialogs.push_back(r);
+            statusAtDialog.push_back(window ? window->StatusBar()->Text() : QString());
             if (answers.empty())
                 return r.buttons & mbOK ? TModalResult::OK : TModalResult::No;
             const TModalResult a = answers.front();
@@ -57,6 +58,7 @@ protected:
     }
 
     QString BackupFile() const { return db.Directory() + "notizenbackup.gbk"; }
+    std::vector<QString> statusAtDialog; // the status text while each dialog was shown
 
     void AddNote(const QString& title, const QString& text) {
         dm->SharedTransaction.StartTransaction();

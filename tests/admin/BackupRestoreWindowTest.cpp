@@ -68,6 +68,7 @@ TEST_F(BackupRestoreWindowTest, BackupDeleteAllRestoreBringsEveryNoteBack) {
     EXPECT_EQ(Mode(BackupFile()), 0600);
     EXPECT_TRUE(dm->Database.Connected());
     EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde wieder geöffnet. Backup beendet.");
+    EXPECT_EQ(statusAtDialog[1], window->StatusBar()->Text()) << "not \"läuft\" once the backup has ended";
     EXPECT_EQ(window->StatusBar()->ImageIndex(), 6);
     EXPECT_FALSE(TDbWaitCursor::Active());
 
@@ -123,8 +124,8 @@ TEST_F(BackupRestoreWindowTest, RestoreFromMissingBackupShowsErrorAndKeepsTheNot
     EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
     EXPECT_TRUE(dialogs[1].text.contains("cannot open backup file")) << dialogs[1].text.toStdString();
     EXPECT_TRUE(dialogs[1].text.contains(BackupFile()));
-    // The sequence stopped where it was.
-    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde geschlossen. Restore läuft.");
+    // The sequence stopped where it was, and the status says that it ended.
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung ist geschlossen. Restore fehlgeschlagen.");
     EXPECT_EQ(window->StatusBar()->ImageIndex(), 13);
     EXPECT_FALSE(dm->Database.Connected());
     EXPECT_FALSE(TDbWaitCursor::Active());
@@ -218,7 +219,7 @@ TEST_F(BackupRestoreWindowTest, TheLastFiveBackupsAreKeptAndAFailedOneChangesNon
     window->BtnBackup->click();
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_EQ(dialogs[1].type, TMsgDlgType::Error);
-    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde geschlossen. Backup läuft.");
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung ist geschlossen. Backup fehlgeschlagen.");
     EXPECT_EQ(window->StatusBar()->ImageIndex(), 13);
     ASSERT_TRUE(QFile::rename(db.File() + ".weg", db.File()));
     EXPECT_EQ(QDir(db.Directory()).entryList(QDir::Files | QDir::Hidden), expected);

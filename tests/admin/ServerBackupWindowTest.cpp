@@ -95,7 +95,7 @@ TEST_F(ServerBackupWindow, AServerThatIsGoneIsReportedAndTheDatabaseStaysClosed)
     EXPECT_TRUE(dialogs[1].text.contains("nimmt keine Verbindung an")) << dialogs[1].text.toStdString();
     EXPECT_TRUE(dialogs[1].details.contains("Failed to establish a connection"))
         << dialogs[1].details.toStdString();
-    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung wurde geschlossen. Backup läuft.");
+    EXPECT_EQ(window->StatusBar()->Text(), "Datenbankverbindung ist geschlossen. Backup fehlgeschlagen.");
     EXPECT_FALSE(QFileInfo::exists(home.path() + "/notizenbackup.gbk"));
     EXPECT_FALSE(TDbWaitCursor::Active());
 
