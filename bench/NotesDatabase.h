@@ -1,6 +1,7 @@
 #pragma once
 // The benchmarks' databases: 100,000 generated notes, made once into $ZW_BENCH_CACHE (default: the
 // temp dir) and reused, and isql-fb running statements on them.
+#include "common/FirebirdServer.h"
 #include "common/TempDatabase.h"
 #include "store/SchemaRules.h"
 #include "store/TDataModuleNotizen.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <memory>
 #include <stdexcept>
 
 constexpr int kNotes = 100000;
@@ -111,4 +113,52 @@ inline QString GenerateDatabase(TTempDatabase::TSchema schema = TTempDatabase::T
     if (!QFile::rename(work, target))
         throw std::runtime_error("cannot move the generated database into place");
     return target;
+}
+
+// A working copy of the generated database for one run (runName names its directory), on the
+// embedded file or in the data directory of a private server the benchmark starts, with a data
+// module for it that Create() connects.
+struct TBenchCopy {
+    QString dir, file, connection;
+    std::unique_ptr<TFirebirdServer> server;
+    std::unique_ptr<TDataModuleNotizen> dm;
+
+    TBenchCopy(const QString& runName, bool onServer) {
+        const QString source = GenerateDatabase();
+        dir = CacheDir() + runName + (onServer ? "-server/" : "/");
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        if (onServer) {
+            if (const QString why = TFirebirdServer::Unavailable(); !why.isEmpty())
+                throw std::runtime_error(why.toStdString());
+            server = std::make_unique<TFirebirdServer>();
+        }
+        file = (server ? server->DataDirectory() + "/" : dir) + "notizen.gdb";
+        connection = server ? server->Connection(file) : file;
+        if (!QFile::copy(source, file))
+            throw std::runtime_error("cannot copy the generated database");
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        dm = std::make_unique<TDataModuleNotizen>(dir);
+        if (server)
+            dm->UseDatabase(connection, TCredentials{});
+    }
+    void Create() {
+        if (!dm->DataModuleCreate())
+            throw std::runtime_error(dm->LastConnectError().toStdString());
+    }
+    void Connect() {
+        if (!dm->Database.Connected())
+            dm->Database.Open();
+    }
+};
+
+// The process's resident memory in MB.
+inline double ResidentMb() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
 }

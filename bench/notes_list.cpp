@@ -48,61 +48,26 @@ struct TMeans {
 const QStringList kTypedTerms = {"Einkauf", "Heizkosten gestiegen", "strasse", "Zauberberg Meißen", "oma",
                                  "%kauf%",  "gibt es nicht"};
 
-double ResidentMb() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
 double MeanMs(const QElapsedTimer& timer, benchmark::State& state) {
     return timer.nsecsElapsed() / 1e6 / double(state.iterations());
 }
 
 // A working copy per run, so that saved notes do not pile up in the cache; on a server, the
 // copy lies in the server's own data directory.
-struct TBenchDatabase {
-    QString dir;
-    QString file;
-    std::unique_ptr<TFirebirdServer> server;
-    std::unique_ptr<TDataModuleNotizen> dm;
+struct TBenchDatabase : TBenchCopy {
     std::unique_ptr<TfrmAnlegen> anlegen;
     std::unique_ptr<TfrmSuchen> suchen;
 
-    explicit TBenchDatabase(bool onServer = false) {
-        const QString source = GenerateDatabase();
-        dir = CacheDir() + (onServer ? "server-run/" : "run/");
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        if (onServer) {
-            if (const QString why = TFirebirdServer::Unavailable(); !why.isEmpty())
-                throw std::runtime_error(why.toStdString());
-            server = std::make_unique<TFirebirdServer>();
-        }
-        file = (server ? server->DataDirectory() + "/" : dir) + "notizen.gdb";
-        if (!QFile::copy(source, file))
-            throw std::runtime_error("cannot copy the generated database");
-        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        dm = std::make_unique<TDataModuleNotizen>(dir);
-        if (server)
-            dm->UseDatabase(server->Connection(file), TCredentials{});
+    explicit TBenchDatabase(bool onServer = false) : TBenchCopy(QStringLiteral("run"), onServer) {
         anlegen = std::make_unique<TfrmAnlegen>(*dm);
         suchen = std::make_unique<TfrmSuchen>(*dm);
         suchen->resize(716, 391);
-        if (!dm->DataModuleCreate())
-            throw std::runtime_error(dm->LastConnectError().toStdString());
+        Create();
     }
     void Disconnect() {
         suchen->hide();
         if (dm->Database.Connected())
             dm->Database.Close(); // isql-fb's engine needs the file to itself
-    }
-    void Connect() {
-        if (!dm->Database.Connected())
-            dm->Database.Open();
     }
 };
 

@@ -26,16 +26,6 @@ const QStringList kTerms = {"Einkauf", "Heizkosten gestiegen", "strasse", "Zaube
                             "%oma%",   "gibt es nicht"};
 const QString kIsqlTerm = QStringLiteral("Einkauf");
 
-double ResidentMb() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
 struct TResults {
     double loadMs[2] = {0, 0};
     double refreshMs[2] = {0, 0};
@@ -47,37 +37,10 @@ struct TResults {
 } results;
 
 // A working copy of the 100,000 notes, connected, with a loaded index.
-struct TBenchDatabase {
-    QString dir, file, connection;
-    std::unique_ptr<TFirebirdServer> server;
-    std::unique_ptr<TDataModuleNotizen> dm;
+struct TBenchDatabase : TBenchCopy {
     std::unique_ptr<TSearchIndex> index;
 
-    explicit TBenchDatabase(bool onServer) {
-        const QString source = GenerateDatabase();
-        dir = CacheDir() + (onServer ? "search-server-run/" : "search-run/");
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        if (onServer) {
-            if (const QString why = TFirebirdServer::Unavailable(); !why.isEmpty())
-                throw std::runtime_error(why.toStdString());
-            server = std::make_unique<TFirebirdServer>();
-        }
-        file = (server ? server->DataDirectory() + "/" : dir) + "notizen.gdb";
-        connection = server ? server->Connection(file) : file;
-        if (!QFile::copy(source, file))
-            throw std::runtime_error("cannot copy the generated database");
-        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        dm = std::make_unique<TDataModuleNotizen>(dir);
-        if (server)
-            dm->UseDatabase(connection, TCredentials{});
-        if (!dm->DataModuleCreate())
-            throw std::runtime_error(dm->LastConnectError().toStdString());
-    }
-    void Connect() {
-        if (!dm->Database.Connected())
-            dm->Database.Open();
-    }
+    explicit TBenchDatabase(bool onServer) : TBenchCopy(QStringLiteral("search-run"), onServer) { Create(); }
     // A fresh index, loaded in slices of 20 ms as the list window does; milliseconds.
     double Load() {
         Connect();

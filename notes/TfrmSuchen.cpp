@@ -427,10 +427,8 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
     searchPause_->setInterval(kSearchPauseMs);
     connect(searchPause_, &QTimer::timeout, this, Guarded([this] { RunSearch(); }));
     connect(EditSuchen, &QLineEdit::textEdited, searchPause_, qOverload<>(&QTimer::start));
-    fill_ = new QTimer(this);
-    connect(fill_, &QTimer::timeout, this, Guarded([this] { FillSlice(); }));
-    loadIndex_ = new QTimer(this);
-    connect(loadIndex_, &QTimer::timeout, this, Guarded([this] { LoadIndexSlice(); }));
+    work_ = new QTimer(this);
+    connect(work_, &QTimer::timeout, this, Guarded([this] { BackgroundStep(); }));
     // A search that waited for an edit runs once the edit is saved or cancelled.
     connect(&liste, &TNotizListe::StateChange, this, [this](TDataSetState state) {
         if (state == TDataSetState::Browse && searchWaits_)
@@ -479,27 +477,43 @@ void TfrmSuchen::AfterListing() {
     DBGridNotizen->horizontalScrollBar()->setValue(0);
     ShowListedCount();
     // The count, and with it a scroll bar over every row, right after the first screen.
-    QTimer::singleShot(0, this, Guarded([this] { CountAndFill(); }));
+    work_->start();
 }
 
-void TfrmSuchen::CountAndFill() {
+void TfrmSuchen::BackgroundStep() {
     TNotizListe& liste = DataSetNotizliste();
-    if (!liste.Active())
+    if (!isVisible()) {
+        work_->stop();
         return;
-    liste.KnowTotal();
-    ShowListedCount();
-    fill_->start();
-}
-
-void TfrmSuchen::FillSlice() {
-    TNotizListe& liste = DataSetNotizliste();
-    QElapsedTimer slice;
-    slice.start();
-    // Short slices: typing and painting go on while the rest of a long list is read.
-    while (isVisible() && liste.CanFetchMore() && slice.elapsed() < 15)
-        liste.FetchMore(200);
-    if (!isVisible() || !liste.CanFetchMore())
-        fill_->stop();
+    }
+    if (liste.Active() && !liste.TotalKnown()) {
+        // Every note listed: the notes in memory tell how many, else the database counts them.
+        if (listing_ != TListing::Search && index_ && index_->Ready()) {
+            index_->Refresh();
+            liste.AssumeTotal(index_->Count());
+        } else {
+            liste.KnowTotal();
+        }
+        ShowListedCount();
+        return;
+    }
+    if (index_ && !index_->Ready() && !index_->Unavailable() && !indexWaits_) {
+        if (index_->LoadSlice(kStepMs)) {
+            if (index_->Ready() && searchWaitsForIndex_)
+                RunSearch();
+            // Not ready yet: the connection is closed (a backup); LoadingNeeded comes when it opens.
+            indexWaits_ = !index_->Ready();
+        }
+        return;
+    }
+    if (liste.Active() && liste.CanFetchMore()) {
+        QElapsedTimer step;
+        step.start();
+        while (liste.CanFetchMore() && step.elapsed() < kStepMs)
+            liste.FetchMore(100);
+        return;
+    }
+    work_->stop();
 }
 
 void TfrmSuchen::SetActionText(const QString& text) {
@@ -528,9 +542,13 @@ void TfrmSuchen::FormShow() {
     // The notes' texts are read into memory in short slices while the user looks at the list.
     if (!index_) {
         index_ = std::make_unique<TSearchIndex>(dm_);
-        connect(index_.get(), &TSearchIndex::LoadingNeeded, loadIndex_, qOverload<>(&QTimer::start));
-        loadIndex_->start();
+        connect(index_.get(), &TSearchIndex::LoadingNeeded, this, [this] {
+            indexWaits_ = false;
+            work_->start();
+        });
     }
+    indexWaits_ = false;
+    work_->start(); // also when a hidden window stopped it half-way
     {
         TDbWaitCursor wait;
         dm_.ListNotes();
@@ -556,11 +574,11 @@ void TfrmSuchen::RunSearch() {
     // While the texts are still being read (a slice now may finish a small database), the search
     // follows as soon as they are in.
     if (index_ && !index_->Ready())
-        index_->LoadSlice(20);
+        index_->LoadSlice(kStepMs);
     if (index_ && !index_->Ready() && !index_->Unavailable() && isVisible()) {
         searchWaitsForIndex_ = true;
         SetActionText(QStringLiteral("Die Notizen werden gelesen; die Suche folgt gleich ..."));
-        loadIndex_->start();
+        work_->start();
         return;
     }
     searchWaitsForIndex_ = false;
@@ -579,18 +597,6 @@ void TfrmSuchen::RunSearch() {
     BtnAlleNotizen->setEnabled(true);
     AfterListing();
     MarkSearchWords();
-}
-
-void TfrmSuchen::LoadIndexSlice() {
-    if (!index_ || !isVisible()) {
-        loadIndex_->stop();
-        return;
-    }
-    if (!index_->LoadSlice(20))
-        return;
-    loadIndex_->stop();
-    if (searchWaitsForIndex_)
-        RunSearch();
 }
 
 void TfrmSuchen::MarkSearchWords() {
@@ -910,7 +916,7 @@ bool TfrmSuchen::FormCloseQuery() {
 void TfrmSuchen::FormClose() {
     DataSetNotizliste().Close();
     // The texts in memory belong to the open window only.
-    loadIndex_->stop();
+    work_->stop();
     searchWaitsForIndex_ = false;
     index_.reset();
 }

@@ -31,6 +31,7 @@ public:
     static constexpr int kHelpContext = 1003;
     static constexpr int kMarkerWidth = 20;
     static constexpr int kSearchPauseMs = 250; // typing pause before the list follows the field
+    static constexpr int kStepMs = 12;         // the longest a background step may take
 
     // newNote: what Ctrl+N does (the program shows the new-note window); empty: nothing.
     // drafts: where an unsaved edit is kept; null keeps none.
@@ -118,12 +119,13 @@ private:
     void SetActionText(const QString& text);
     void ActionStarts();
     void ShowListedCount();
-    void CountAndFill(); // the count, then the rows in slices
-    void FillSlice();
+    // The window's work in the background, one short step per turn of the event loop, so that
+    // no keystroke waits for more than one: the listing's count, the notes' texts for the
+    // search, the rest of the listed rows.
+    void BackgroundStep();
     // The search of the field: at once (Enter, the buttons) or after typing pauses; it waits
     // while a note is edited, never dropping the edit.
     void RunSearch();
-    void LoadIndexSlice();
     // The search words marked in the current note's text, the first one scrolled into view.
     void MarkSearchWords();
     std::optional<TDraft> EditSnapshot() const;
@@ -148,10 +150,10 @@ private:
     QString listedTerm_;
     QString actionText_;
     QTimer* searchPause_ = nullptr; // results follow the field a moment after typing pauses
-    QTimer* fill_ = nullptr;        // reads the listed rows in slices
+    QTimer* work_ = nullptr;        // runs BackgroundStep while there is something to do
     bool searchWaits_ = false;      // a search waits for the edit to end
     // Every note's text in memory while the window is open, for searching as the user types.
     std::unique_ptr<TSearchIndex> index_;
-    QTimer* loadIndex_ = nullptr;
     bool searchWaitsForIndex_ = false;
+    bool indexWaits_ = false; // for the connection to open again
 };

@@ -35,8 +35,11 @@ const QString kJournalSince =
         "as TX from rdb$database) d left join (select NR, ID from %1 where NR > ?) j on 1 = 1 "
         "order by j.NR")
         .arg(kJournalView);
-const QString kJournalEnd =
-    QStringLiteral("select current_timestamp, (select max(NR) from %1) from rdb$database").arg(kJournalView);
+// The journal's end: its own highest number by its key, then any higher one of a deleted note
+// (the trash has no index; it is small).
+const QString kJournalEnd = QStringLiteral(
+    "select current_timestamp, (select first 1 NR from TBLAENDERUNGEN order by NR desc) from rdb$database");
+const QString kJournalEndOfDeleted = QStringLiteral("select max(NR) from %1 where NR > ?").arg(kJournalView);
 const QString kJournalNumbersFrom = QStringLiteral("select NR from %1 where NR > ?").arg(kJournalView);
 // Transactions of other connections that are still open (listed at all: a state of 0 only says
 // that no statement runs in it now) and have written: a number of the journal that is missing
@@ -277,6 +280,15 @@ struct TSearchIndex::Impl {
             s.Fetch();
             lastLook = fb::ToDateTime(s.AsTimestamp(0));
             high = s.IsNull(1) ? 0 : s.AsInt64(1);
+            s.CloseCursor();
+        }
+        {
+            fb::Statement s(att);
+            s.Prepare(tr, kJournalEndOfDeleted, Dialect());
+            s.SetInt64(0, high);
+            s.Execute(tr);
+            if (s.Fetch() && !s.IsNull(0))
+                high = s.AsInt64(0);
             s.CloseCursor();
         }
         const auto writers = OpenWriters(att, tr);

@@ -181,6 +181,9 @@ public:
     // Counts the rows of the select statement, so that every row is known before it is read
     // (placeholders, read when needed). Nothing when the count is known already.
     void KnowTotal();
+    // The count as known elsewhere (the notes held in memory for the search, when the listing is
+    // every note); a count that turns out wrong is mended when the rows are read to the end.
+    void AssumeTotal(qint64 total);
     bool TotalKnown() const;
     // Whether a known row has been read; Prefetch reads it (and its neighbours).
     bool Loaded(int row) const;

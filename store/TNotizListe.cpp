@@ -337,6 +337,18 @@ struct TNotizListe::Impl : TTransactionClient {
 
     bool Editing() const { return state == TDataSetState::Edit || state == TDataSetState::Insert; }
 
+    // The rows of a listing are there: browsing on the first one.
+    void Opened() {
+        cur = rows.empty() ? -1 : 0;
+        bof = true;
+        eof = rows.empty();
+        InvalidateCache();
+        state = TDataSetState::Browse;
+        emit q->Reset();
+        emit q->StateChange(state);
+        emit q->DataChange();
+    }
+
     // The row whose values the fields show.
     const Row* Current() const {
         if (cur < 0 || cur >= static_cast<int>(rows.size()))
@@ -581,14 +593,7 @@ void TNotizListe::Open() {
     d_->fetched = static_cast<int>(d_->rows.size());
     d_->totalKnown = !d_->cursor->CursorOpen(); // read to its end already
     d_->byIds = false;
-    d_->cur = d_->rows.empty() ? -1 : 0;
-    d_->bof = true;
-    d_->eof = d_->rows.empty();
-    d_->InvalidateCache();
-    d_->state = TDataSetState::Browse;
-    emit Reset();
-    emit StateChange(d_->state);
-    emit DataChange();
+    d_->Opened();
 }
 
 void TNotizListe::OpenIds(const QString& description, const std::vector<qint64>& ids) {
@@ -614,29 +619,30 @@ void TNotizListe::OpenIds(const QString& description, const std::vector<qint64>&
         emit Reset();
         throw;
     }
-    d_->cur = d_->rows.empty() ? -1 : 0;
-    d_->bof = true;
-    d_->eof = d_->rows.empty();
-    d_->InvalidateCache();
-    d_->state = TDataSetState::Browse;
-    emit Reset();
-    emit StateChange(d_->state);
-    emit DataChange();
+    d_->Opened();
 }
 
 void TNotizListe::KnowTotal() {
     if (!Active() || d_->totalKnown)
         return;
-    d_->totalKnown = true;
-    if (!d_->cursor || !d_->cursor->CursorOpen())
+    if (!d_->cursor || !d_->cursor->CursorOpen()) {
+        d_->totalKnown = true; // read to its end already
         return;
+    }
     fb::Statement s(d_->Att());
     s.Prepare(d_->Tr(), CountStatement(d_->selectSql), d_->db.SqlDialect());
     s.Execute(d_->Tr());
     const qint64 total = s.Fetch() ? s.AsInt64(0) : 0;
     s.CloseCursor();
+    AssumeTotal(total);
+}
+
+void TNotizListe::AssumeTotal(qint64 total) {
+    if (!Active() || d_->totalKnown)
+        return;
+    d_->totalKnown = true;
     const int held = static_cast<int>(d_->rows.size());
-    if (total <= held)
+    if (total <= held || !d_->cursor || !d_->cursor->CursorOpen())
         return; // rows went meanwhile: the cursor's end tells
     emit RowsAboutToBeInserted(held, static_cast<int>(total) - 1);
     Row placeholder;
