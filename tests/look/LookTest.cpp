@@ -7,6 +7,7 @@
 #include "info/TfrmAboutBox.h"
 #include "look/LookCheck.h"
 #include "notes/TfrmAnlegen.h"
+#include "notes/TfrmPapierkorb.h"
 #include "notes/TfrmSuchen.h"
 #include "platform/Autostart.h"
 #include "platform/fake/FakeAutostart.h"
@@ -138,6 +139,11 @@ TEST_F(LookTest, NotesListWindow) {
     dm->SaveNewNote("Einkauf", "Brot, Milch, Käse\r\nund Äpfel für die Woche");
     dm->SaveNewNote("Grüße an Großmutter", "Anrufen am Sonntag");
     Look(&suchen, "notes_list");
+    suchen.hide();
+    // The trash with a deleted note.
+    dm->DeleteNote(2);
+    TfrmPapierkorb trash(*dm);
+    Look(&trash, "trash");
 }
 
 TEST_F(LookTest, AdministrationWindow) {
