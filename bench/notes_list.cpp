@@ -26,9 +26,12 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
+#include <atomic>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 const QString kSearchWord = QStringLiteral("Einkauf");
@@ -40,6 +43,7 @@ struct TMeans {
     double typing[2] = {0, 0}; // search words to the first screen of results
     double typingWorst[2] = {0, 0};
     double count[2] = {0, 0};         // listing to the count and a scroll bar over every row
+    double firstCount[2] = {0, 0};    // the same on showing, before the notes are in memory
     double longestWait[2] = {0, 0};   // the longest a keystroke waits while the window reads
     double loaded[2] = {0, 0};        // showing to every text in memory
     double memoryMb = 0, textsMb = 0; // the list open and read, above the connected idle program
@@ -92,30 +96,62 @@ TBenchDatabase& DbOf(benchmark::State& state) {
     return state.range(0) ? ServerDb() : Db();
 }
 
-// Shows the window and lets it read every note into memory and every row of the list, as it does
-// while the user looks at it; returns the longest time the event loop was kept from a keystroke.
-double ShowAndLetItRead(TBenchDatabase& db, double* loadedMs = nullptr) {
-    db.Connect();
-    QElapsedTimer gap, total;
-    double longest = 0;
-    QTimer probe; // a keystroke would wait as long as this timer does
-    probe.setInterval(1);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longest = qMax(longest, gap.nsecsElapsed() / 1e6);
-        gap.restart();
-    });
-    total.start();
-    db.suchen->show();
-    gap.start();
-    probe.start();
-    while (!(db.suchen->SearchIndex() && db.suchen->SearchIndex()->Ready()) ||
-           db.dm->DataSetNotizliste.CanFetchMore()) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        if (total.elapsed() > 120000)
-            throw std::runtime_error("the window did not read the notes within two minutes");
+// Posts an event to the GUI thread every millisecond from another thread, as input arrives, and
+// keeps the longest time one of them waited for the event loop.
+class TKeystrokeProbe {
+public:
+    TKeystrokeProbe() {
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                const qint64 posted = clock_.nsecsElapsed();
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [this, posted] { longestNs_ = qMax(longestNs_.load(), clock_.nsecsElapsed() - posted); },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
     }
-    if (loadedMs)
-        *loadedMs = total.nsecsElapsed() / 1e6;
+    ~TKeystrokeProbe() {
+        stop_ = true;
+        thread_.join();
+        QApplication::processEvents(); // what is still queued
+    }
+    double LongestMs() const { return longestNs_ / 1e6; }
+
+private:
+    QElapsedTimer clock_ = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    std::atomic<bool> stop_{false};
+    std::atomic<qint64> longestNs_{0};
+    std::thread thread_;
+};
+
+// Shows the window and lets it read every note into memory and every row of the list, as it does
+// while the user looks at it; returns the longest time a keystroke would have waited meanwhile.
+double ShowAndLetItRead(TBenchDatabase& db, double* loadedMs = nullptr, double* countMs = nullptr) {
+    db.Connect();
+    QElapsedTimer total;
+    double longest = 0;
+    {
+        TKeystrokeProbe probe;
+        total.start();
+        db.suchen->show();
+        while (!(db.suchen->SearchIndex() && db.suchen->SearchIndex()->Ready()) ||
+               db.dm->DataSetNotizliste.CanFetchMore()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            if (countMs && *countMs == 0 && db.dm->DataSetNotizliste.TotalKnown())
+                *countMs = total.nsecsElapsed() / 1e6;
+            if (total.elapsed() > 120000)
+                throw std::runtime_error("the window did not read the notes within two minutes");
+        }
+        if (loadedMs)
+            *loadedMs = total.nsecsElapsed() / 1e6;
+        longest = probe.LongestMs();
+    }
     return longest;
 }
 
@@ -215,8 +251,12 @@ void BM_Window_ReadWhileShown(benchmark::State& state) {
     for (auto _ : state) {
         db.suchen->hide();
         db.suchen->close(); // the index goes with the window
-        means.longestWait[at] = qMax(means.longestWait[at], ShowAndLetItRead(db, &means.loaded[at]));
+        double countMs = 0;
+        means.longestWait[at] =
+            qMax(means.longestWait[at], ShowAndLetItRead(db, &means.loaded[at], &countMs));
+        means.firstCount[at] = qMax(means.firstCount[at], countMs);
     }
+    state.counters["count_ms"] = means.firstCount[at];
     state.counters["longest_wait_ms"] = means.longestWait[at];
     state.counters["loaded_ms"] = means.loaded[at];
 }
@@ -367,8 +407,10 @@ int main(int argc, char** argv) {
                    "%.1f ms (goal <= 50 ms)\n",
                    where[at], means.loaded[at], means.longestWait[at]);
         if (means.count[at] > 0)
-            printf("listing to the count and a scroll bar over every row, %s: %.1f ms (goal <= 50 ms)\n",
-                   where[at], means.count[at]);
+            printf(
+                "listing to the count and a scroll bar over every row, %s: %.1f ms; from showing the list, "
+                "before the notes are in memory, %.1f ms at worst (goal <= 50 ms)\n",
+                where[at], means.count[at], means.firstCount[at]);
     }
     if (means.textsMb > 0)
         printf("memory with the list open on every note: %.0f MB above the program before, for %.0f MB of "

@@ -429,6 +429,10 @@ TfrmSuchen::TfrmSuchen(TDataModuleNotizen& dataModule, std::function<void()> new
     connect(EditSuchen, &QLineEdit::textEdited, searchPause_, qOverload<>(&QTimer::start));
     work_ = new QTimer(this);
     connect(work_, &QTimer::timeout, this, Guarded([this] { BackgroundStep(); }));
+    connect(&liste, &TNotizListe::TotalCounted, this, [this] {
+        ShowListedCount();
+        work_->start(); // a failed count is done here instead
+    });
     // A search that waited for an edit runs once the edit is saved or cancelled.
     connect(&liste, &TNotizListe::StateChange, this, [this](TDataSetState state) {
         if (state == TDataSetState::Browse && searchWaits_)
@@ -487,14 +491,18 @@ void TfrmSuchen::BackgroundStep() {
         return;
     }
     if (liste.Active() && !liste.TotalKnown()) {
-        // Every note listed: the notes in memory tell how many, else the database counts them.
+        // Every note listed: the notes in memory tell how many, else the database counts them
+        // in another thread, and TotalCounted starts the steps again (they would slow it down).
         if (listing_ != TListing::Search && index_ && index_->Ready()) {
             index_->Refresh();
             liste.AssumeTotal(index_->Count());
         } else {
-            liste.KnowTotal();
+            liste.CountInBackground();
         }
-        ShowListedCount();
+        if (liste.TotalKnown())
+            ShowListedCount();
+        else
+            work_->stop();
         return;
     }
     if (index_ && !index_->Ready() && !index_->Unavailable() && !indexWaits_) {

@@ -181,6 +181,9 @@ public:
     // Counts the rows of the select statement, so that every row is known before it is read
     // (placeholders, read when needed). Nothing when the count is known already.
     void KnowTotal();
+    // The same without waiting: counts in another thread, and TotalCounted follows; counts here
+    // when that failed. Nothing while a count is in flight.
+    void CountInBackground();
     // The count as known elsewhere (the notes held in memory for the search, when the listing is
     // every note); a count that turns out wrong is mended when the rows are read to the end.
     void AssumeTotal(qint64 total);
@@ -248,6 +251,7 @@ signals:
     void RowAboutToBeRemoved(int row);
     void RowRemoved();
     void RowsAboutToBeRemoved(int first, int last); // placeholders of rows gone since the count
+    void TotalCounted(); // after CountInBackground: the count is known, or failed there
     void RowsRemoved();
     void RowsLoaded(int first, int last); // placeholders read: their values are there now
     void RowChanged(int row);             // the held values of a row changed (after a save or cancel)

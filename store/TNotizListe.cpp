@@ -1,6 +1,7 @@
 // The list result set: a forward-fetching buffered cursor over the notes with one edit
 // buffer. Per row only the id, the title, the blob ids and the time stamp are held; the text
 // blob is read for the current row only.
+#include "store/BackgroundCount.h"
 #include "store/FieldText.h"
 #include "store/NoteStatements.h"
 #include "store/SqlParams.h"
@@ -99,6 +100,9 @@ struct TNotizListe::Impl : TTransactionClient {
     bool totalKnown = false;
     bool byIds = false;
     std::vector<qint64> ids;
+    TBackgroundCount counter;
+    quint64 listing = 0; // one more per opening and closing: a late count of another is dropped
+    bool countFailed = false;
     TDataSetState state = TDataSetState::Inactive;
     bool bof = false, eof = false;
 
@@ -174,6 +178,9 @@ struct TNotizListe::Impl : TTransactionClient {
             emit q->EditDropping();
         if (cursor)
             cursor->CloseCursor();
+        counter.Wait(); // it runs in the transaction, which may end next
+        ++listing;
+        countFailed = false;
         emit q->AboutToReset();
         std::vector<Row>().swap(rows);
         std::vector<qint64>().swap(ids);
@@ -339,6 +346,7 @@ struct TNotizListe::Impl : TTransactionClient {
 
     // The rows of a listing are there: browsing on the first one.
     void Opened() {
+        ++listing;
         cur = rows.empty() ? -1 : 0;
         bof = true;
         eof = rows.empty();
@@ -540,6 +548,15 @@ TNotizListe::TNotizListe(TDatabase& db, TSharedTransaction& tr, QObject* parent)
     : QObject(parent), d_(std::make_unique<Impl>(db, tr, this)) {
     setObjectName(kDataSetName);
     tr.impl()->Add(d_.get());
+    connect(&d_->counter, &TBackgroundCount::Counted, this, [this](quint64 listing, qint64 total) {
+        if (listing != d_->listing || !Active() || d_->totalKnown)
+            return;
+        if (total < 0)
+            d_->countFailed = true; // the next CountInBackground counts here
+        else
+            AssumeTotal(total);
+        emit TotalCounted();
+    });
 }
 
 TNotizListe::~TNotizListe() {
@@ -635,6 +652,16 @@ void TNotizListe::KnowTotal() {
     const qint64 total = s.Fetch() ? s.AsInt64(0) : 0;
     s.CloseCursor();
     AssumeTotal(total);
+}
+
+void TNotizListe::CountInBackground() {
+    if (!Active() || d_->totalKnown || d_->counter.Running())
+        return;
+    if (d_->countFailed || !d_->cursor || !d_->cursor->CursorOpen()) {
+        KnowTotal();
+        return;
+    }
+    d_->counter.Start(d_->Att(), d_->Tr(), CountStatement(d_->selectSql), d_->db.SqlDialect(), d_->listing);
 }
 
 void TNotizListe::AssumeTotal(qint64 total) {

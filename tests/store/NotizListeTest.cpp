@@ -1,6 +1,7 @@
 // The list result set on a real copy of the delivered database.
 #include "StoreTestSupport.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 class NotizListeTest : public StoreFixture {
@@ -464,4 +465,36 @@ TEST_F(NotizListeTest, AThrowingHandlerDoesNotStopTheCommit) {
     EXPECT_EQ(list().FieldAsString("TITEL"), "A");
     EXPECT_NE(ErrorOf([&] { dm->Database.Close(); }), "");
     EXPECT_FALSE(dm->Database.Connected()) << "the connection is closed all the same";
+}
+
+TEST_F(NotizListeTest, ACountInTheBackgroundKnowsEveryRowAndOneOfAClosedListingIsDropped) {
+    AddManyNotes(*dm, 1000);
+    for (int i = 0; i < 4; ++i) // 16,000 notes: the count takes a few milliseconds
+        dm->RunInSharedTransaction(dm->QueryNotizen,
+                                   {"insert into tblnotizen (id, titel, bemerkung, zeitstempel)",
+                                    "select gen_id(GEN_TBLNOTIZEN_ID, 1), titel, bemerkung, "
+                                    "zeitstempel from tblnotizen"});
+    int counted = 0;
+    QObject::connect(&list(), &TNotizListe::TotalCounted, [&] { ++counted; });
+    list().SetSelectSQL("select * from tblnotizen");
+    list().Open();
+    list().CountInBackground();
+    list().FetchMore(100); // the same connection meanwhile
+    // A commit ends the listing, and with it its transaction, while the count runs in it.
+    dm->SharedTransaction.Commit();
+    EXPECT_FALSE(list().Active());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counted, 0) << "the count of a closed listing is dropped";
+
+    list().Open();
+    list().CountInBackground();
+    QElapsedTimer waited;
+    waited.start();
+    while (!list().TotalKnown() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    EXPECT_EQ(counted, 1);
+    EXPECT_EQ(list().RowCount(), 16000) << "every row known before it is read";
+    list().Last();
+    EXPECT_EQ(list().RowCount(), 16000);
+    EXPECT_EQ(list().Title(15999), list().FieldAsString("TITEL"));
 }
