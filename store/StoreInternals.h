@@ -14,6 +14,8 @@ public:
     // drop an unsaved edit, release prepared statements. Only a handler of a signal it emits
     // may throw, and only after the client's own state is final.
     virtual void TransactionEnded() = 0;
+    // The transaction is about to end: work of the client's own in it must be done.
+    virtual void TransactionEnding() noexcept {}
     // The connection broke and is being dropped: the transaction is gone without a commit.
     // An edit in progress may keep the user's values (it is saved on a new connection).
     virtual void ConnectionLost() { TransactionEnded(); }

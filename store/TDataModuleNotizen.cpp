@@ -234,6 +234,8 @@ void TSharedTransaction::StartTransaction() {
 void TSharedTransaction::Commit() {
     if (!d_->tr.Active())
         return;
+    for (TTransactionClient* c : d_->clients)
+        c->TransactionEnding();
     d_->tr.Commit(); // a failed commit leaves everything as it was
     std::exception_ptr handlerError;
     try {

@@ -251,7 +251,8 @@ signals:
     void RowAboutToBeRemoved(int row);
     void RowRemoved();
     void RowsAboutToBeRemoved(int first, int last); // placeholders of rows gone since the count
-    void TotalCounted(); // after CountInBackground: the count is known, or failed there
+    // After CountInBackground: the count is known, or CountInBackground is to be called again.
+    void TotalCounted();
     void RowsRemoved();
     void RowsLoaded(int first, int last); // placeholders read: their values are there now
     void RowChanged(int row);             // the held values of a row changed (after a save or cancel)

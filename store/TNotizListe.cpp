@@ -153,7 +153,12 @@ struct TNotizListe::Impl : TTransactionClient {
 
     // An edit in progress keeps the user's values and the rows held: its save reads the stored
     // row anew on the new connection. Anything else closes as after a commit.
+    void TransactionEnding() noexcept override {
+        counter.Wait(); // it runs in the transaction
+    }
+
     void ConnectionLost() override {
+        counter.Wait();
         if (!Editing()) {
             TransactionEnded();
             return;
@@ -168,6 +173,7 @@ struct TNotizListe::Impl : TTransactionClient {
             Impl* self;
             ~Free() { self->FreeStatements(); }
         } free{this}; // also when a handler of the closing signals throws
+        counter.Wait();
         DoClose();
     }
 
@@ -178,7 +184,6 @@ struct TNotizListe::Impl : TTransactionClient {
             emit q->EditDropping();
         if (cursor)
             cursor->CloseCursor();
-        counter.Wait(); // it runs in the transaction, which may end next
         ++listing;
         countFailed = false;
         emit q->AboutToReset();
@@ -549,13 +554,13 @@ TNotizListe::TNotizListe(TDatabase& db, TSharedTransaction& tr, QObject* parent)
     setObjectName(kDataSetName);
     tr.impl()->Add(d_.get());
     connect(&d_->counter, &TBackgroundCount::Counted, this, [this](quint64 listing, qint64 total) {
-        if (listing != d_->listing || !Active() || d_->totalKnown)
+        if (!Active() || d_->totalKnown)
             return;
-        if (total < 0)
+        if (listing == d_->listing && total < 0)
             d_->countFailed = true; // the next CountInBackground counts here
-        else
+        else if (listing == d_->listing)
             AssumeTotal(total);
-        emit TotalCounted();
+        emit TotalCounted(); // the count of an earlier listing: asked for again
     });
 }
 
