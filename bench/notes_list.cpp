@@ -96,6 +96,12 @@ TBenchDatabase& DbOf(benchmark::State& state) {
     return state.range(0) ? ServerDb() : Db();
 }
 
+// The count follows a listing's first screen, in another thread.
+void WaitForTheCount(TBenchDatabase& db) {
+    while (!db.dm->DataSetNotizliste.TotalKnown())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+}
+
 // Posts an event to the GUI thread every millisecond from another thread, as input arrives, and
 // keeps the longest time one of them waited for the event loop.
 class TKeystrokeProbe {
@@ -200,10 +206,7 @@ void BM_Window_ShowFirstScreen(benchmark::State& state) {
         db.suchen->DBGridNotizen->viewport()->repaint();
         total += timer.nsecsElapsed() / 1e6;
         state.PauseTiming();
-        // The count follows the first screen, on the same connection: let it end, as it does
-        // while the user looks at the list.
-        while (!db.dm->DataSetNotizliste.TotalKnown())
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        WaitForTheCount(db); // on the same connection: it ends while the user looks at the list
         db.suchen->hide();
         state.ResumeTiming();
     }
@@ -223,8 +226,7 @@ void BM_Window_ShowFirstScreenOrdered(benchmark::State& state) {
         db.suchen->DBGridNotizen->viewport()->repaint();
         total += timer.nsecsElapsed() / 1e6;
         state.PauseTiming();
-        while (!db.dm->DataSetNotizliste.TotalKnown())
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        WaitForTheCount(db);
         state.ResumeTiming();
     }
     if (state.range(0))
@@ -275,8 +277,7 @@ void BM_Window_ListingToCount(benchmark::State& state) {
         QElapsedTimer timer;
         timer.start();
         db.suchen->ListAllNotes();
-        while (!db.dm->DataSetNotizliste.TotalKnown())
-            QApplication::processEvents();
+        WaitForTheCount(db);
         total += timer.nsecsElapsed() / 1e6;
     }
     means.count[state.range(0)] = total / double(state.iterations());
