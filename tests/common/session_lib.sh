@@ -207,17 +207,25 @@ e2e_display() {
   fail "no X server with a tray host could be started: $(cat "$work/xvfb.log")"
 }
 
-# e2e_program <dir> <log name> [VAR=value...] [-- arguments...]: the program in <dir> on the
-# current display.
-e2e_program() {
-  local dir=$1 log=$2 envs=()
-  shift 2
+# split_env_args [VAR=value...] [-- arguments...]: the settings into ENV_ARGS, the program's
+# arguments into PROG_ARGS.
+split_env_args() {
+  ENV_ARGS=() PROG_ARGS=()
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do
-    envs+=("$1")
+    ENV_ARGS+=("$1")
     shift
   done
   [ "${1:-}" = "--" ] && shift
-  (cd "$dir" && exec env "${envs[@]}" ./zettelwerk "$@") >"$work/$log" 2>&1 &
+  PROG_ARGS=("$@")
+}
+
+# e2e_program <dir> <log name> [VAR=value...] [-- arguments...]: the program in <dir> on the
+# current display.
+e2e_program() {
+  local dir=$1 log=$2
+  shift 2
+  split_env_args "$@"
+  (cd "$dir" && exec env "${ENV_ARGS[@]}" ./zettelwerk "${PROG_ARGS[@]}") >"$work/$log" 2>&1 &
   PROGRAM=$!
   PPIDS+=("$PROGRAM")
 }

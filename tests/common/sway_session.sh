@@ -58,14 +58,10 @@ EOF
 sway_run() { as_user "${SWAY_ENV[@]}" -- "$@"; }
 
 sway_program() {
-  local dir=$1 log=$2 envs=()
+  local dir=$1 log=$2
   shift 2
-  while [ $# -gt 0 ] && [ "$1" != "--" ]; do
-    envs+=("$1")
-    shift
-  done
-  [ "${1:-}" = "--" ] && shift
-  user_command "${SWAY_ENV[@]}" "${envs[@]}" -- "$dir/zettelwerk" "$@"
+  split_env_args "$@"
+  user_command "${SWAY_ENV[@]}" "${ENV_ARGS[@]}" -- "$dir/zettelwerk" "${PROG_ARGS[@]}"
   (cd "$dir" && exec "${USER_CMD[@]}") >"$work/$log" 2>&1 &
   PROGRAM=$!
   PPIDS+=("$PROGRAM")
